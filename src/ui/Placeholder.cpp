@@ -1,0 +1,1 @@
+// The desktop program's widgets live in this folder.
