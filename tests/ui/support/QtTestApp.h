@@ -1,0 +1,6 @@
+#pragma once
+#include <QApplication>
+
+// The one QApplication of a widget test program, made on first use with the
+// offscreen platform and XDG_DATA_HOME pointed at a fresh temporary folder.
+QApplication& TestApp();
