@@ -1,0 +1,164 @@
+#include "generate/AccessFiles.h"
+
+#include <cstdio>
+
+#include "core/Text.h"
+#include "generate/DesCrypt.h"
+#include "platform/Files.h"
+#include "platform/WorkingFolder.h"
+
+namespace pellora {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kErrorCaption = "Error!";
+
+bool IsControl(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return b < 32 || b == 127;
+}
+
+bool HasControl(std::string_view text) {
+  for (char c : text)
+    if (IsControl(c)) return true;
+  return false;
+}
+
+// The server reads AuthName as one quoted argument that may hold an
+// expression: a quote or backslash ends or escapes it early and "%{" starts
+// an expression, and either way every request of the folder fails.
+bool AuthNameBreaksServer(std::string_view name) {
+  return name.find('"') != std::string_view::npos || name.find('\\') != std::string_view::npos ||
+         name.find("%{") != std::string_view::npos || HasControl(name);
+}
+
+// Control bytes would break the log line itself, so they are shown escaped.
+std::string Printable(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (!IsControl(c)) {
+      out += c;
+      continue;
+    }
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    out += buf;
+  }
+  return out;
+}
+
+// An unquoted blank ends the server's argument. Inside quotes the server
+// takes \" and \\ as escapes, so those two are escaped there.
+std::string ConfigArgument(std::string_view value) {
+  if (value.find_first_of(" \t") == std::string_view::npos) return std::string(value);
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+fs::path FileIn(const fs::path& folder, const char* name) {
+  return folder.empty() ? WorkingFile(name) : folder / name;
+}
+
+}  // namespace
+
+std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSettings& settings) {
+  if (users.CountEnabledUsers() == 0) return Refusal{0, "", "Please define user/password list.", kErrorCaption};
+  if (TrimView(settings.AuthUserFile).empty())
+    return Refusal{1, "EdtAuthUserFile", "Please define remote FTP path of the .htpasswd file.", kErrorCaption};
+  if (TrimView(settings.FtpServerPath).empty())
+    return Refusal{1, "EdtFtpServerPath", "Please define FULL HOST path of your FTP server.", kErrorCaption};
+  std::string_view name = TrimView(settings.AuthName);
+  if (name.empty()) return Refusal{1, "EdtAuthName", "Please define text shows in the password dialog.", kErrorCaption};
+  if (AuthNameBreaksServer(name))
+    return Refusal{1, "EdtAuthName",
+                   "The text shows in the password dialog must not contain a double quote (\"), "
+                   "a backslash (\\), \"%{\" or a control character.",
+                   kErrorCaption};
+  return std::nullopt;
+}
+
+std::string AuthUserFileFolder(std::string_view serverPath, std::string_view authUserFile) {
+  std::string path(TrimView(serverPath));
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  path += TrimView(authUserFile);
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string BuildHtaccess(const ProjectSettings& settings) {
+  std::string text = "AuthUserFile ";
+  text += ConfigArgument(AuthUserFileFolder(settings.FtpServerPath, settings.AuthUserFile) + "/.htpasswd");
+  text += "\r\nAuthName \"";
+  text += TrimView(settings.AuthName);
+  text += "\"\r\nAuthType Basic\r\nRequire valid-user\r\n";
+  if (settings.RedirectError) {
+    text += "ErrorDocument 401 \"<meta http-equiv=refresh content=0;URL=";
+    text += TrimView(settings.RedirectErrorPage);
+    text += ">\"\r\n";
+  }
+  return text;
+}
+
+std::optional<std::string> UnusableUserNameReason(std::string_view name) {
+  if (name.empty()) return "an empty name cannot log in";
+  if (name.find(':') != std::string_view::npos) return "a name with \":\" cannot log in";
+  if (name.front() == '#') return "a name beginning with \"#\" cannot log in";
+  // The server drops blanks at the start of a line, so " bob" would be read as
+  // "bob" and let that name in with this user's password.
+  if (name.front() == ' ') return "a name beginning with a blank cannot log in";
+  // A line break would split the line and could forge a line for another name.
+  if (HasControl(name)) return "a name with a control character cannot log in";
+  return std::nullopt;
+}
+
+HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash) {
+  HtpasswdText out;
+  out.Text.reserve(users.CountEnabledUsers() * 32);
+  for (const TUserList& user : users) {
+    if (user.Disabled) continue;
+    if (auto reason = UnusableUserNameReason(user.UserName)) {
+      out.LeftOut.push_back("  User \"" + Printable(user.UserName) + "\" left out: " + *reason);
+      continue;
+    }
+    out.Text += user.UserName;
+    out.Text += ':';
+    out.Text += hash ? hash(user.Password) : HashPassword(user.Password);
+    out.Text += "\r\n";
+  }
+  return out;
+}
+
+bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, LogSink& log, const fs::path& folder,
+                      const PasswordHasher& hash) {
+  const fs::path htaccess = FileIn(folder, kHtaccessName);
+  const fs::path htpasswd = FileIn(folder, kHtpasswdName);
+  log.Clear();
+
+  // .htaccess is published as it is and must be readable by the web server.
+  bool htaccessOk = WriteFileAtomic(htaccess, BuildHtaccess(settings), 0644);
+  log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n" : "* Generate .htaccess file ... Error occurred!\r\n");
+
+  HtpasswdText passwd = BuildHtpasswd(users, hash);
+  bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600);
+  log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n" : "* Generate .htpasswd file ... Error occurred!\r\n");
+  for (const std::string& line : passwd.LeftOut) log.AddLine(line);
+  return htaccessOk && htpasswdOk;
+}
+
+std::optional<fs::path> GeneratedFile(std::string_view name, const fs::path& folder) {
+  fs::path path = FileIn(folder, std::string(name).c_str());
+  if (!FileExists(path)) return std::nullopt;
+  return path;
+}
+
+Refusal PreviewRefusal() {
+  return Refusal{2, "BtnGenerate", "Please generate .htaccess and .htpasswd files first.", "Warning"};
+}
+
+}  // namespace pellora

@@ -1,0 +1,67 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Log.h"
+#include "core/ProjectSettings.h"
+#include "core/UserList.h"
+
+namespace pellora {
+
+inline constexpr const char* kHtaccessName = ".htaccess";
+inline constexpr const char* kHtpasswdName = ".htpasswd";
+
+// The checks Generate makes before it writes anything, in the order the
+// operator meets them; the first one that fails is returned. Besides the
+// missing-input checks, an AuthName that would make the server answer 500 for
+// the whole folder (a double quote, a backslash, "%{" or a control character)
+// is refused on the options page.
+std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSettings& settings);
+
+// The directory that receives .htpasswd on the server: the trimmed FULL HOST
+// path and the trimmed .htpasswd folder glued together with one trailing slash
+// taken off each step. No separator is inserted between the two.
+std::string AuthUserFileFolder(std::string_view serverPath, std::string_view authUserFile);
+
+// The whole .htaccess text, CR LF line ends. The fields are trimmed here.
+std::string BuildHtaccess(const ProjectSettings& settings);
+
+// Turns one password into the hash written after the name and colon.
+using PasswordHasher = std::function<std::string(std::string_view password)>;
+
+struct HtpasswdText {
+  std::string Text;
+  // One log line per enabled user left out because the server could never
+  // match the name, in list order, without a line end of their own.
+  std::vector<std::string> LeftOut;
+};
+
+// One line per enabled user in list order, each password hashed afresh (with
+// HashPassword unless another hasher is given).
+HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {});
+
+// Why the server could never match this name, or nullopt when it can.
+std::optional<std::string> UnusableUserNameReason(std::string_view name);
+
+// Writes .htaccess and .htpasswd into folder (the working folder when empty),
+// each replaced atomically, .htpasswd readable by its owner only, and reports
+// to log: Clear, then one line per file ("* Generate .htaccess file ... OK!\r\n"
+// or "... Error occurred!\r\n", the same for .htpasswd), then one line per
+// user left out. Call it only after CheckGenerate found nothing; the caller
+// sets up and shows the log window. True when both files were written.
+bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, LogSink& log,
+                      const std::filesystem::path& folder = {}, const PasswordHasher& hash = {});
+
+// Where a generated file (kHtaccessName or kHtpasswdName) lies in folder (the
+// working folder when empty), or nullopt when it has not been generated there.
+std::optional<std::filesystem::path> GeneratedFile(std::string_view name, const std::filesystem::path& folder = {});
+
+// What a preview of a file that was never generated shows: the message box
+// first, then the focus moves to the Generate button of the page in view.
+Refusal PreviewRefusal();
+
+}  // namespace pellora

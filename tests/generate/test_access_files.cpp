@@ -1,0 +1,350 @@
+#include <crypt.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <set>
+#include <sstream>
+
+#include "generate/AccessFiles.h"
+#include "support/GenerateTestSupport.h"
+
+namespace pellora {
+namespace {
+namespace fs = std::filesystem;
+using gentest::ReadFile;
+using gentest::RecordingLog;
+using gentest::TempDir;
+using ::testing::ElementsAre;
+
+TUserList User(std::string name, std::string password, bool disabled = false) {
+  TUserList u;
+  u.UserName = std::move(name);
+  u.Password = std::move(password);
+  u.Disabled = disabled;
+  return u;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  EXPECT_EQ(start, text.size()) << "text does not end in CR LF";
+  return lines;
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
+
+unsigned Mode(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::stat(p.c_str(), &st), 0);
+  return st.st_mode & 0777;
+}
+
+std::string FakeHash(std::string_view password) { return "<" + std::string(password) + ">"; }
+
+// --- where .htpasswd is said to lie -----------------------------------------
+
+struct JoinCase {
+  const char* host;
+  const char* authUserFile;
+  const char* folder;
+};
+
+class PathJoin : public ::testing::TestWithParam<JoinCase> {};
+
+TEST_P(PathJoin, GluesHostPathAndPasswordFolder) {
+  const JoinCase& c = GetParam();
+  EXPECT_EQ(AuthUserFileFolder(c.host, c.authUserFile), c.folder);
+  ProjectSettings s;
+  s.FtpServerPath = c.host;
+  s.AuthUserFile = c.authUserFile;
+  EXPECT_EQ(FirstLine(BuildHtaccess(s)), "AuthUserFile " + std::string(c.folder) + "/.htpasswd");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PathJoin,
+                         ::testing::Values(JoinCase{"/home/yourloginname/", "/", "/home/yourloginname"},
+                                           JoinCase{"/home/user", "/members/", "/home/user/members"},
+                                           JoinCase{"/home/user/", "/members", "/home/user/members"},
+                                           // only one trailing slash goes, each time
+                                           JoinCase{"/srv/www//", "/", "/srv/www/"},
+                                           JoinCase{"/srv/www", "/data//", "/srv/www/data/"},
+                                           // no separator is put in
+                                           JoinCase{"/home/user", "members", "/home/usermembers"},
+                                           JoinCase{"/", "/", ""},
+                                           JoinCase{" \t/home/user/ ", "  /members/\t", "/home/user/members"}));
+
+// --- .htaccess ---------------------------------------------------------------
+
+TEST(Htaccess, DefaultProjectGivesTheFourLines) {
+  EXPECT_EQ(BuildHtaccess(ProjectSettings{}),
+            "AuthUserFile /home/yourloginname/.htpasswd\r\n"
+            "AuthName \"Members Only Area\"\r\n"
+            "AuthType Basic\r\n"
+            "Require valid-user\r\n");
+}
+
+TEST(Htaccess, FieldsAreTrimmedButInnerBlanksStay) {
+  ProjectSettings s;
+  s.AuthName = " \t Staff  Only \r\n";
+  s.RedirectError = true;
+  s.RedirectErrorPage = "  http://127.0.0.1/sorry page.htm \t";
+  EXPECT_THAT(Lines(BuildHtaccess(s)),
+              ElementsAre("AuthUserFile /home/yourloginname/.htpasswd", "AuthName \"Staff  Only\"", "AuthType Basic",
+                          "Require valid-user",
+                          "ErrorDocument 401 \"<meta http-equiv=refresh content=0;URL=http://127.0.0.1/sorry page.htm>\""));
+}
+
+TEST(Htaccess, RedirectLineOnlyWhenTickedAndNotTestedForContent) {
+  ProjectSettings s;
+  s.RedirectErrorPage = "http://example.invalid/e.htm";
+  EXPECT_EQ(Lines(BuildHtaccess(s)).size(), 4u);
+  s.RedirectError = true;
+  s.RedirectErrorPage = "   ";
+  EXPECT_EQ(Lines(BuildHtaccess(s)).back(), "ErrorDocument 401 \"<meta http-equiv=refresh content=0;URL=>\"");
+}
+
+TEST(Htaccess, PasswordPathWithBlankIsQuoted) {
+  ProjectSettings s;
+  s.FtpServerPath = "/srv/my site/";
+  s.AuthUserFile = "/pass\twords/";
+  EXPECT_EQ(FirstLine(BuildHtaccess(s)), "AuthUserFile \"/srv/my site/pass\twords/.htpasswd\"");
+  // Inside quotes the server reads \" and \\ as escapes.
+  s.AuthUserFile = "/a \"b\\c/";
+  EXPECT_EQ(FirstLine(BuildHtaccess(s)), "AuthUserFile \"/srv/my site/a \\\"b\\\\c/.htpasswd\"");
+  // Without a blank a quote is nothing special to the server.
+  s.FtpServerPath = "/srv/x\"y";
+  s.AuthUserFile = "/";
+  EXPECT_EQ(FirstLine(BuildHtaccess(s)), "AuthUserFile /srv/x\"y/.htpasswd");
+}
+
+// --- checks before generating --------------------------------------------------
+
+TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
+  UserList users;
+  ProjectSettings s;
+  s.AuthUserFile = " ";
+  s.FtpServerPath = "\t";
+  s.AuthName = "";
+
+  auto r = CheckGenerate(users, s);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Step, 0);
+  EXPECT_EQ(r->Focus, "");
+  EXPECT_EQ(r->Text, "Please define user/password list.");
+  EXPECT_EQ(r->Caption, "Error!");
+
+  users.AppendUser(User("amy", "pw", true));
+  r = CheckGenerate(users, s);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Text, "Please define user/password list.") << "only disabled users counts as none";
+
+  users.AppendUser(User("bob", "pw"));
+  r = CheckGenerate(users, s);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Step, 1);
+  EXPECT_EQ(r->Focus, "EdtAuthUserFile");
+  EXPECT_EQ(r->Text, "Please define remote FTP path of the .htpasswd file.");
+  EXPECT_EQ(r->Caption, "Error!");
+
+  s.AuthUserFile = "/";
+  r = CheckGenerate(users, s);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Step, 1);
+  EXPECT_EQ(r->Focus, "EdtFtpServerPath");
+  EXPECT_EQ(r->Text, "Please define FULL HOST path of your FTP server.");
+
+  s.FtpServerPath = "/home/u";
+  r = CheckGenerate(users, s);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Step, 1);
+  EXPECT_EQ(r->Focus, "EdtAuthName");
+  EXPECT_EQ(r->Text, "Please define text shows in the password dialog.");
+  EXPECT_EQ(r->Caption, "Error!");
+
+  s.AuthName = "Members";
+  s.RedirectError = true;
+  s.RedirectErrorPage = "";
+  EXPECT_FALSE(CheckGenerate(users, s)) << "the error page URL is never tested";
+}
+
+TEST(CheckGenerate, RefusesAuthNameTheServerCannotRead) {
+  UserList users;
+  users.AppendUser(User("bob", "pw"));
+  ProjectSettings s;
+  for (const char* bad : {"Say \"hi\"", "back\\slash", "cost %{REMOTE_USER}", "tab\there", "be\all", "del\x7f"}) {
+    s.AuthName = bad;
+    auto r = CheckGenerate(users, s);
+    ASSERT_TRUE(r) << bad;
+    EXPECT_EQ(r->Step, 1);
+    EXPECT_EQ(r->Focus, "EdtAuthName");
+    EXPECT_EQ(r->Caption, "Error!");
+    EXPECT_THAT(r->Text, ::testing::AllOf(::testing::HasSubstr("(\")"), ::testing::HasSubstr("(\\)"),
+                                          ::testing::HasSubstr("\"%{\""), ::testing::HasSubstr("control character")));
+  }
+  for (const char* fine : {"100% {sure}", "Members' area", "Zutritt für Mitglieder", "  trimmed\t"}) {
+    s.AuthName = fine;
+    EXPECT_FALSE(CheckGenerate(users, s)) << fine;
+  }
+  // A missing host path is still reported before a bad AuthName.
+  s.AuthName = "a\"b";
+  s.FtpServerPath = "";
+  ASSERT_TRUE(CheckGenerate(users, s));
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtFtpServerPath");
+}
+
+// --- .htpasswd ----------------------------------------------------------------
+
+TEST(Htpasswd, EnabledUsersInListOrder) {
+  UserList users;
+  users.AppendUser(User("zed", "z1"));
+  users.AppendUser(User("amy", "a1", true));
+  users.AppendUser(User("Bob Builder", ""));
+  users.AppendUser(User("józsef", "pw"));
+  HtpasswdText out = BuildHtpasswd(users, FakeHash);
+  EXPECT_EQ(out.Text, "zed:<z1>\r\nBob Builder:<>\r\njózsef:<pw>\r\n");
+  EXPECT_TRUE(out.LeftOut.empty());
+}
+
+TEST(Htpasswd, RealHashesVerifyWithSystemCrypt) {
+  UserList users;
+  users.AppendUser(User("anna", "secret"));
+  users.AppendUser(User("empty", ""));
+  users.AppendUser(User("long", "abcdefghIJK"));
+  std::vector<std::string> lines = Lines(BuildHtpasswd(users).Text);
+  ASSERT_EQ(lines.size(), 3u);
+  const char* passwords[] = {"secret", "", "abcdefgh"};
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string hash = lines[i].substr(lines[i].find(':') + 1);
+    ASSERT_EQ(hash.size(), 13u) << lines[i];
+    crypt_data data{};
+    EXPECT_STREQ(crypt_r(passwords[i], hash.c_str(), &data), hash.c_str()) << lines[i];
+  }
+}
+
+TEST(Htpasswd, NamesTheServerCannotMatchAreLeftOutAndReported) {
+  UserList users;
+  users.AppendUser(User("", ""));
+  users.AppendUser(User("ann", "a"));
+  users.AppendUser(User("x:y", "b"));
+  users.AppendUser(User("#admin", "c"));
+  users.AppendUser(User(" bob", "d"));
+  users.AppendUser(User("eve\r\nroot", "e"));
+  users.AppendUser(User("off:line", "f", true));
+  users.AppendUser(User("a#b c", "g"));
+  HtpasswdText out = BuildHtpasswd(users, FakeHash);
+  EXPECT_EQ(out.Text, "ann:<a>\r\na#b c:<g>\r\n");
+  EXPECT_THAT(out.LeftOut, ElementsAre("  User \"\" left out: an empty name cannot log in",
+                                       "  User \"x:y\" left out: a name with \":\" cannot log in",
+                                       "  User \"#admin\" left out: a name beginning with \"#\" cannot log in",
+                                       "  User \" bob\" left out: a name beginning with a blank cannot log in",
+                                       "  User \"eve\\x0D\\x0Aroot\" left out: a name with a control character cannot log in"));
+}
+
+// --- writing both files ---------------------------------------------------------
+
+class WriteFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    users.AppendUser(User("carl", "c-pass"));
+    users.AppendUser(User("dora", "d-pass", true));
+    users.AppendUser(User("abe", "a-pass"));
+  }
+  TempDir dir;
+  UserList users;
+  ProjectSettings settings;
+  RecordingLog log;
+};
+
+TEST_F(WriteFiles, WritesBothFilesAndLogsInOrder) {
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
+                                     "line:* Generate .htpasswd file ... OK!\r\n"));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), BuildHtaccess(settings));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
+  EXPECT_EQ(Mode(dir.Path() / ".htpasswd"), 0600u);
+  EXPECT_EQ(Mode(dir.Path() / ".htaccess"), 0644u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2) << "a temporary was left";
+}
+
+TEST_F(WriteFiles, SecondGenerationKeepsHtaccessAndRehashes) {
+  for (int i = 0; i < 8; ++i) users.AppendUser(User("user" + std::to_string(i), "same"));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+  std::string htaccess1 = ReadFile(dir.Path() / ".htaccess");
+  std::vector<std::string> first = Lines(ReadFile(dir.Path() / ".htpasswd"));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), htaccess1);
+  std::vector<std::string> second = Lines(ReadFile(dir.Path() / ".htpasswd"));
+  ASSERT_EQ(first.size(), 10u);
+  ASSERT_EQ(second.size(), first.size());
+  std::set<std::string> salts;
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    std::size_t colon = first[i].find(':');
+    EXPECT_EQ(first[i].substr(0, colon), second[i].substr(0, second[i].find(':')));
+    salts.insert(first[i].substr(colon + 1, 2));
+  }
+  EXPECT_NE(first, second) << "every generation draws fresh salts";
+  EXPECT_GT(salts.size(), 1u) << "every user gets a salt of its own";
+}
+
+TEST_F(WriteFiles, LeftOutUsersFollowTheHtpasswdLine) {
+  users.AppendUser(User("a:b", "x"));
+  users.AppendUser(User("", ""));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
+                                     "line:* Generate .htpasswd file ... OK!\r\n",
+                                     "line:  User \"a:b\" left out: a name with \":\" cannot log in",
+                                     "line:  User \"\" left out: an empty name cannot log in"));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd").find(":<>"), std::string::npos);
+}
+
+TEST_F(WriteFiles, FailureOfEitherFileIsLoggedAndTheOtherStillWritten) {
+  fs::create_directory(dir.Path() / ".htpasswd");
+  EXPECT_FALSE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
+                                     "line:* Generate .htpasswd file ... Error occurred!\r\n"));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), BuildHtaccess(settings));
+
+  fs::remove(dir.Path() / ".htpasswd");
+  fs::remove(dir.Path() / ".htaccess");
+  fs::create_directory(dir.Path() / ".htaccess");
+  log.calls.clear();
+  EXPECT_FALSE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... Error occurred!\r\n",
+                                     "line:* Generate .htpasswd file ... OK!\r\n"));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
+}
+
+TEST_F(WriteFiles, ReplacesOlderFilesWhole) {
+  gentest::WriteFile(dir.Path() / ".htpasswd", std::string(5000, 'x'));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
+}
+
+TEST_F(WriteFiles, DefaultsToTheWorkingFolderAndPreviewFindsEachFileOnItsOwn) {
+  const char* old = std::getenv("XDG_DATA_HOME");
+  std::string saved = old ? old : "";
+  ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+  const fs::path work = dir.Path() / "Quarnet Software" / "Pellora";
+
+  EXPECT_FALSE(GeneratedFile(kHtaccessName));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log));
+  EXPECT_EQ(ReadFile(work / ".htpasswd"), ReadFile(work / ".htpasswd"));
+  EXPECT_TRUE(fs::is_regular_file(work / ".htaccess"));
+  fs::remove(work / ".htpasswd");
+  EXPECT_EQ(GeneratedFile(kHtaccessName), work / ".htaccess");
+  EXPECT_FALSE(GeneratedFile(kHtpasswdName));
+
+  Refusal warn = PreviewRefusal();
+  EXPECT_EQ(warn.Text, "Please generate .htaccess and .htpasswd files first.");
+  EXPECT_EQ(warn.Caption, "Warning");
+  EXPECT_EQ(warn.Focus, "BtnGenerate");
+
+  if (old) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else ::unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace pellora
