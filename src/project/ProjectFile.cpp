@@ -1,0 +1,191 @@
+#include "project/ProjectFile.h"
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "core/Text.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "project/TextEncoding.h"
+
+namespace pellora {
+
+namespace {
+
+constexpr std::string_view kGeneral = "GENERAL";
+
+// A hand-edited "USERCOUNT" may run far beyond the user sections of the file.
+// Missing sections still give empty users, but at most this many of them:
+// reading stops at the next missing section after that. A file thus never
+// yields more users than it has user sections plus this margin.
+constexpr std::int64_t kMaxMissingUserSections = 4096;
+
+std::string UserSection(std::int64_t n) { return "USER" + std::to_string(n); }
+
+// A whole number as the file holds it: decimal with an optional sign, or
+// hexadecimal after "0x"/"0X" when the value is longer than two characters.
+// Anything else is no number. Values beyond 64 bits saturate.
+std::optional<std::int64_t> ParseInteger(std::string_view text) {
+  int base = 10;
+  bool negative = false;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  std::uint64_t value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return std::nullopt;
+    value = value > (kMax - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)
+                ? kMax
+                : value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+  }
+  auto magnitude = static_cast<std::int64_t>(value);
+  return negative ? -magnitude : magnitude;
+}
+
+std::int64_t ReadInteger(const IniFile& ini, std::string_view section, std::string_view key, std::int64_t fallback) {
+  std::string text = ini.ReadString(section, key, "");
+  return ParseInteger(text).value_or(fallback);
+}
+
+bool ReadFlag(const IniFile& ini, std::string_view section, std::string_view key, bool fallback) {
+  return ReadInteger(ini, section, key, fallback ? 1 : 0) != 0;
+}
+
+// Notes are typed in a multi-line box, but a value is one line of the file.
+// Notes that hold a CR or LF, or that begin and end with a double quote, are
+// stored as a quoted string: a double quote, the notes with every backslash
+// doubled, CR as backslash-r and LF as backslash-n, and a closing double
+// quote. All other notes are stored exactly as held, so a literal backslash-r
+// in one-line notes (a Windows path) stays what it is.
+bool NeedsQuoting(std::string_view notes) {
+  return notes.find_first_of("\r\n") != std::string_view::npos ||
+         (notes.size() >= 2 && notes.front() == '"' && notes.back() == '"');
+}
+
+std::string EncodeNotes(std::string_view notes) {
+  if (!NeedsQuoting(notes)) return std::string(notes);
+  std::string out;
+  out.reserve(notes.size() + notes.size() / 8 + 2);
+  out += '"';
+  for (char c : notes) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string DecodeNotes(std::string value) {
+  if (value.size() < 2 || value.front() != '"' || value.back() != '"') return value;
+  std::string_view inner(value.data() + 1, value.size() - 2);
+  std::string out;
+  out.reserve(inner.size());
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    char c = inner[i];
+    if (c == '\\' && i + 1 < inner.size()) {
+      char next = inner[i + 1];
+      if (next == '\\' || next == 'r' || next == 'n') {
+        out += next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool SaveProjectFile(const std::string& path, const UserList& users, const ProjectSettings& settings) {
+  IniFile ini;
+  std::int64_t n = 0;
+  for (const TUserList& user : users) {
+    const std::string section = UserSection(n++);
+    ini.WriteString(section, "USERNAME", user.UserName);
+    ini.WriteString(section, "PASSWORD", user.Password);
+    ini.WriteString(section, "DISABLED", user.Disabled ? "1" : "0");
+    ini.WriteString(section, "EMAIL", user.Email);
+    ini.WriteString(section, "FULLNAME", user.FullName);
+    ini.WriteString(section, "NOTES", EncodeNotes(user.Notes));
+  }
+  ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
+  ini.WriteString(kGeneral, "AUTHUSERFILE", TrimView(settings.AuthUserFile));
+  ini.WriteString(kGeneral, "FTPSERVERPATH", TrimView(settings.FtpServerPath));
+  ini.WriteString(kGeneral, "AUTHNAME", TrimView(settings.AuthName));
+  ini.WriteString(kGeneral, "REDIRECTERROR", settings.RedirectError ? "1" : "0");
+  ini.WriteString(kGeneral, "REDIRECTERRORPAGE", TrimView(settings.RedirectErrorPage));
+  ini.WriteString(kGeneral, "TOFTPSERVER", settings.ToFtpServer ? "1" : "0");
+  ini.WriteString(kGeneral, "FTPHOST", TrimView(settings.FtpHost));
+  ini.WriteString(kGeneral, "FTPPORT", TrimView(settings.FtpPort));
+  ini.WriteString(kGeneral, "FTPUSER", TrimView(settings.FtpUser));
+  ini.WriteString(kGeneral, "FTPPASSWORD", TrimView(settings.FtpPassword));
+  ini.WriteString(kGeneral, "FTPWEBDIRECTORY", TrimView(settings.FtpWebDirectory));
+  ini.WriteString(kGeneral, "LOCALDIRECTORY", TrimView(settings.LocalDirectory));
+  ini.WriteString(kGeneral, "FTPPASSIVE", settings.FtpPassive ? "1" : "0");
+  return WriteFileAtomic(path, ini.Text(), 0600);
+}
+
+bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings) {
+  std::string bytes;
+  if (!FileExists(path) || !ReadWholeFile(path, bytes)) return false;
+  IniFile ini;
+  ini.Parse(DecodeFileText(bytes));
+  bytes.clear();
+  bytes.shrink_to_fit();
+
+  const std::int64_t count = ReadInteger(ini, kGeneral, "USERCOUNT", 0);
+  std::int64_t missing = 0;
+  for (std::int64_t n = 0; n < count; ++n) {
+    const std::string section = UserSection(n);
+    TUserList user;
+    if (ini.HasSection(section)) {
+      user.UserName = ini.ReadString(section, "USERNAME", "");
+      user.Password = ini.ReadString(section, "PASSWORD", "");
+      user.Disabled = ReadFlag(ini, section, "DISABLED", false);
+      user.Email = ini.ReadString(section, "EMAIL", "");
+      user.FullName = ini.ReadString(section, "FULLNAME", "");
+      user.Notes = DecodeNotes(ini.ReadString(section, "NOTES", ""));
+    } else if (++missing > kMaxMissingUserSections) {
+      break;
+    }
+    users.AppendUser(std::move(user));
+  }
+
+  settings.AuthUserFile = ini.ReadString(kGeneral, "AUTHUSERFILE", "");
+  settings.AuthName = ini.ReadString(kGeneral, "AUTHNAME", "");
+  settings.FtpServerPath = ini.ReadString(kGeneral, "FTPSERVERPATH", "");
+  settings.ToFtpServer = ReadFlag(ini, kGeneral, "TOFTPSERVER", true);
+  settings.RedirectError = ReadFlag(ini, kGeneral, "REDIRECTERROR", false);
+  settings.RedirectErrorPage = ini.ReadString(kGeneral, "REDIRECTERRORPAGE", kDefaultErrorPage);
+  settings.FtpHost = ini.ReadString(kGeneral, "FTPHOST", "");
+  settings.FtpPort = ini.ReadString(kGeneral, "FTPPORT", "21");
+  settings.FtpUser = ini.ReadString(kGeneral, "FTPUSER", "");
+  settings.FtpPassword = ini.ReadString(kGeneral, "FTPPASSWORD", "");
+  settings.FtpWebDirectory = ini.ReadString(kGeneral, "FTPWEBDIRECTORY", "/public_html/");
+  settings.LocalDirectory = ini.ReadString(kGeneral, "LOCALDIRECTORY", "");
+  settings.FtpPassive = ReadFlag(ini, kGeneral, "FTPPASSIVE", true);
+  return true;
+}
+
+}  // namespace pellora
