@@ -1,0 +1,364 @@
+// Generated files against a real web server: a private instance on 127.0.0.1
+// with its own configuration, started once for this program and stopped at
+// its end, with its document root and password folder in a temporary tree.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "generate/AccessFiles.h"
+#include "support/GenerateTestSupport.h"
+
+namespace pellora {
+namespace {
+namespace fs = std::filesystem;
+using gentest::ReadFile;
+using gentest::WriteFile;
+
+constexpr const char* kApache = "/usr/sbin/apache2";
+constexpr const char* kModules = "/usr/lib/apache2/modules";
+
+std::string Base64(std::string_view in) {
+  static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < in.size(); i += 3) {
+    unsigned n = static_cast<unsigned char>(in[i]) << 16;
+    if (i + 1 < in.size()) n |= static_cast<unsigned char>(in[i + 1]) << 8;
+    if (i + 2 < in.size()) n |= static_cast<unsigned char>(in[i + 2]);
+    out += table[(n >> 18) & 63];
+    out += table[(n >> 12) & 63];
+    out += i + 1 < in.size() ? table[(n >> 6) & 63] : '=';
+    out += i + 2 < in.size() ? table[n & 63] : '=';
+  }
+  return out;
+}
+
+struct Reply {
+  int status = 0;  // 0 when the exchange failed
+  std::string head;
+  std::string body;
+};
+
+int Connect(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  timeval tv{5, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// One HTTP/1.0 GET; credentials as "name:password", or nullptr for none.
+Reply Get(int port, const std::string& target, const std::string* credentials) {
+  Reply reply;
+  int fd = Connect(port);
+  if (fd < 0) return reply;
+  std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+  if (credentials) request += "Authorization: Basic " + Base64(*credentials) + "\r\n";
+  request += "\r\n";
+  if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    ::close(fd);
+    return reply;
+  }
+  std::string all;
+  char buf[4096];
+  for (ssize_t n; (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) all.append(buf, static_cast<std::size_t>(n));
+  ::close(fd);
+  std::size_t split = all.find("\r\n\r\n");
+  if (all.rfind("HTTP/", 0) != 0 || split == std::string::npos) return reply;
+  reply.head = all.substr(0, split);
+  reply.body = all.substr(split + 4);
+  reply.status = std::atoi(all.c_str() + all.find(' ') + 1);
+  return reply;
+}
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+    port = ntohs(addr.sin_port);
+  ::close(fd);
+  return port;
+}
+
+class Apache {
+ public:
+  explicit Apache(fs::path root) : root_(std::move(root)) {}
+  ~Apache() { Stop(); }
+
+  int Port() const { return port_; }
+  fs::path DocumentRoot() const { return root_ / "htdocs"; }
+  std::string ErrorLog() const {
+    return ReadFile(root_ / "logs" / "startup.log") + ReadFile(root_ / "logs" / "error.log");
+  }
+
+  bool Start(std::string& why) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      port_ = FreePort();
+      WriteConfig();
+      if (Launch(why)) return true;
+      Stop();
+    }
+    return false;
+  }
+
+  // The pid file names the server; its own process group also holds every
+  // child it started, which goes too if it will not stop by itself.
+  void Stop() {
+    if (child_ <= 0) return;
+    std::string pidText = ReadFile(root_ / "run" / "httpd.pid");
+    pid_t pid = pidText.empty() ? child_ : static_cast<pid_t>(std::atol(pidText.c_str()));
+    ::kill(pid > 0 ? pid : child_, SIGTERM);
+    if (!WaitExit(std::chrono::seconds(10))) {
+      ::kill(-child_, SIGKILL);
+      WaitExit(std::chrono::seconds(5));
+    }
+    ::kill(-child_, SIGKILL);  // any straggler of the group
+    child_ = -1;
+  }
+
+ private:
+  void WriteConfig() {
+    for (const char* d : {"htdocs", "logs", "run"}) fs::create_directories(root_ / d);
+    const std::string r = root_.string();
+    std::string conf = "ServerRoot \"" + r + "\"\n" +
+                       "Listen 127.0.0.1:" + std::to_string(port_) + "\n" +
+                       "ServerName 127.0.0.1\n"
+                       "PidFile \"" + r + "/run/httpd.pid\"\n" +
+                       "DefaultRuntimeDir \"" + r + "/run\"\n" +
+                       "Mutex file:" + r + "/run default\n" +
+                       "ErrorLog \"" + r + "/logs/error.log\"\n" +
+                       "LogLevel warn auth_basic:info authn_file:info\n";
+    for (const char* m : {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_basic"})
+      conf += std::string("LoadModule ") + m + "_module " + kModules + "/mod_" + m + ".so\n";
+    if (::geteuid() == 0) {
+      // The children drop to an ordinary account; the tree is readable to it.
+      conf += std::string("User ") + (::getpwnam("www-data") ? "www-data" : "nobody") + "\n";
+      conf += std::string("Group ") + (::getgrnam("www-data") ? "www-data" : "nogroup") + "\n";
+    }
+    conf += "StartServers 2\nMinSpareServers 1\nMaxSpareServers 3\nMaxRequestWorkers 8\n"
+            "DocumentRoot \"" + r + "/htdocs\"\n" +
+            "<Directory />\n  AllowOverride None\n  Require all denied\n</Directory>\n"
+            "<Directory \"" + r + "/htdocs\">\n  AllowOverride AuthConfig FileInfo\n  Require all granted\n</Directory>\n";
+    WriteFile(root_ / "httpd.conf", conf);
+  }
+
+  bool Launch(std::string& why) {
+    fs::remove(root_ / "run" / "httpd.pid");
+    const std::string conf = (root_ / "httpd.conf").string();
+    const std::string root = root_.string();
+    const std::string startupLog = (root_ / "logs" / "startup.log").string();
+    pid_t parent = ::getpid();
+    child_ = ::fork();
+    if (child_ < 0) {
+      why = "fork failed";
+      return false;
+    }
+    if (child_ == 0) {
+      ::setpgid(0, 0);
+      // Should this test die without its tear-down, the server goes with it.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (::getppid() != parent) ::_exit(127);
+      int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      // Complaints about the configuration come before the error log opens.
+      int out = ::open(startupLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      ::execl(kApache, kApache, "-d", root.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::setpgid(child_, child_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(child_, &status, WNOHANG) == child_) {
+        child_ = -1;
+        why = "the server exited at start-up:\n" + ErrorLog();
+        return false;
+      }
+      if (int fd = Connect(port_); fd >= 0) {
+        ::close(fd);
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    why = "the server did not answer within 15 s:\n" + ErrorLog();
+    return false;
+  }
+
+  bool WaitExit(std::chrono::seconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      pid_t r = ::waitpid(child_, &status, WNOHANG);
+      if (r == child_ || r < 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  fs::path root_;
+  int port_ = 0;
+  pid_t child_ = -1;
+};
+
+TUserList User(std::string name, std::string password, bool disabled = false) {
+  TUserList u;
+  u.UserName = std::move(name);
+  u.Password = std::move(password);
+  u.Disabled = disabled;
+  return u;
+}
+
+class ApacheTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!fs::exists(kApache)) return;
+    tree_ = new gentest::TempDir;
+    // Made 0700; the server's children run as another account when we are root.
+    fs::permissions(tree_->Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+    server_ = new Apache(tree_->Path());
+    if (!server_->Start(startError_)) {
+      delete server_;
+      server_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+    delete tree_;
+    tree_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!fs::exists(kApache)) GTEST_SKIP() << kApache << " is not installed (scripts/setup installs it); skipping the web server test";
+    ASSERT_NE(server_, nullptr) << "could not start the web server: " << startError_;
+    users.AppendUser(User("anna", "Secret1"));
+    users.AppendUser(User("Anna Maria", "two words"));
+    users.AppendUser(User("José Müller", "pässwörd"));
+    users.AppendUser(User("longpass", "abcdefghXYZ"));
+    users.AppendUser(User("dis", "abled", true));
+    users.AppendUser(User("blank", ""));
+    users.AppendUser(User("", ""));
+    users.AppendUser(User("x:y", "z"));
+    // The host path and the password folder both point into the tree; the
+    // blank in the folder name has to reach the server quoted.
+    settings.FtpServerPath = tree_->Path().string() + "/";
+    settings.AuthUserFile = "/pass words/";
+    // Characters the AuthName check lets through must reach the browser unharmed.
+    settings.AuthName = "Staff 100% {Área}'s";
+  }
+
+  // Generates into a working folder and puts the files where the project
+  // says they go, readable to the server.
+  void Publish() {
+    const fs::path work = tree_->Path() / "work";
+    const fs::path members = server_->DocumentRoot() / "members";
+    const fs::path passwords = tree_->Path() / "pass words";
+    for (const fs::path& d : {work, members, passwords}) fs::create_directories(d);
+    ASSERT_EQ(CheckGenerate(users, settings), std::nullopt);
+    gentest::RecordingLog log;
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, work));
+    for (auto [from, to] : {std::pair{work / ".htaccess", members / ".htaccess"},
+                            std::pair{work / ".htpasswd", passwords / ".htpasswd"}}) {
+      fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+      fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    }
+    WriteFile(members / "index.html", "members only\n");
+    WriteFile(server_->DocumentRoot() / "sorry.htm", "wrong password\n");
+    for (const fs::path& p : {members, passwords, server_->DocumentRoot() / "sorry.htm", members / "index.html"})
+      ::chmod(p.c_str(), fs::is_directory(p) ? 0755 : 0644);
+  }
+
+  int StatusFor(const std::string& name, const std::string& password) {
+    std::string credentials = name + ":" + password;
+    return Get(server_->Port(), "/members/index.html", &credentials).status;
+  }
+
+  std::string Diagnose() { return "\nserver log:\n" + server_->ErrorLog(); }
+
+  UserList users;
+  ProjectSettings settings;
+  static gentest::TempDir* tree_;
+  static Apache* server_;
+  static std::string startError_;
+};
+gentest::TempDir* ApacheTest::tree_ = nullptr;
+Apache* ApacheTest::server_ = nullptr;
+std::string ApacheTest::startError_;
+
+TEST_F(ApacheTest, EnabledUsersGetInWithTheirPasswordOnly) {
+  Publish();
+  const Reply none = Get(server_->Port(), "/members/index.html", nullptr);
+  ASSERT_EQ(none.status, 401) << none.head << Diagnose();
+  EXPECT_NE(none.head.find("WWW-Authenticate: Basic realm=\"Staff 100% {Área}'s\""), std::string::npos) << none.head;
+
+  const std::string anna = "anna:Secret1";
+  const Reply in = Get(server_->Port(), "/members/index.html", &anna);
+  EXPECT_EQ(in.status, 200) << Diagnose();
+  EXPECT_EQ(in.body, "members only\n");
+  EXPECT_EQ(StatusFor("Anna Maria", "two words"), 200) << Diagnose();
+  EXPECT_EQ(StatusFor("José Müller", "pässwörd"), 200) << Diagnose();
+  EXPECT_EQ(StatusFor("blank", ""), 200) << "an empty password is a password too" << Diagnose();
+
+  EXPECT_EQ(StatusFor("anna", "secret1"), 401);
+  EXPECT_EQ(StatusFor("anna", ""), 401);
+  EXPECT_EQ(StatusFor("Anna", "Secret1"), 401);
+  EXPECT_EQ(StatusFor("dis", "abled"), 401) << "a disabled user has no line";
+  EXPECT_EQ(StatusFor("nobody", "Secret1"), 401);
+  EXPECT_EQ(StatusFor("", ""), 401) << "empty credentials must never get in";
+  EXPECT_EQ(StatusFor("x", "y:z"), 401);
+}
+
+TEST_F(ApacheTest, OnlyTheFirstEightCharactersOfAPasswordCount) {
+  Publish();
+  EXPECT_EQ(StatusFor("longpass", "abcdefghXYZ"), 200) << Diagnose();
+  EXPECT_EQ(StatusFor("longpass", "abcdefgh"), 200) << Diagnose();
+  EXPECT_EQ(StatusFor("longpass", "abcdefg"), 401);
+}
+
+TEST_F(ApacheTest, RedirectBoxPutsTheRefreshIntoTheRefusal) {
+  settings.RedirectError = true;
+  settings.RedirectErrorPage = " http://127.0.0.1:" + std::to_string(server_->Port()) + "/sorry.htm ";
+  Publish();
+  const std::string refresh =
+      "<meta http-equiv=refresh content=0;URL=http://127.0.0.1:" + std::to_string(server_->Port()) + "/sorry.htm>";
+  Reply none = Get(server_->Port(), "/members/index.html", nullptr);
+  EXPECT_EQ(none.status, 401) << Diagnose();
+  EXPECT_NE(none.body.find(refresh), std::string::npos) << none.body << Diagnose();
+  std::string wrong = "anna:wrong";
+  Reply bad = Get(server_->Port(), "/members/index.html", &wrong);
+  EXPECT_EQ(bad.status, 401);
+  EXPECT_NE(bad.body.find(refresh), std::string::npos) << bad.body;
+  EXPECT_EQ(StatusFor("anna", "Secret1"), 200) << Diagnose();
+}
+
+}  // namespace
+}  // namespace pellora
