@@ -224,8 +224,7 @@ std::string DesCrypt(std::string_view key, std::string_view salt) {
 
   const u64 pre = (u64{std::rotr(r, 5)} << 32) | std::rotr(l, 5);
   u64 block = 0;
-  for (int i = 0; i < 64; ++i)
-    if ((pre >> (63 - i)) & 1) block |= kT.fpBit[i];
+  for (int i = 0; i < 64; ++i) block |= kT.fpBit[i] & (u64{0} - ((pre >> (63 - i)) & 1));  // no branch to mispredict
 
   std::string out(13, '\0');
   out[0] = s0;
