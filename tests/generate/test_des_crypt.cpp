@@ -35,15 +35,12 @@ bool InAlphabet(char c) { return kAlphabet.find(c) != std::string_view::npos; }
 
 TEST(DesCrypt, AgreesWithSystemCryptForRandomKeysAndEverySalt) {
   std::mt19937 gen(20240611);
-  int checked = 0;
   for (char a : kAlphabet)
     for (char b : kAlphabet) {
       const std::string salt{a, b};
       const std::string key = RandomKey(gen);
       ASSERT_EQ(DesCrypt(key, salt), SystemCrypt(key, salt)) << "salt " << salt << " key length " << key.size();
-      ++checked;
     }
-  EXPECT_EQ(checked, 64 * 64);
 }
 
 TEST(DesCrypt, AgreesWithSystemCryptOnKeysOfEveryShape) {
