@@ -17,9 +17,9 @@ int UserList::InversionsAround(const TUserList* user) const {
   return n;
 }
 
-TUserList& UserList::Link(TUserList user, TUserList* before) {
+TUserList& UserList::Link(TUserList user, std::string key, TUserList* before) {
   auto* node = new TUserList(std::move(user));
-  node->sortKey_ = UserNameSortKey(node->UserName);
+  node->sortKey_ = std::move(key);
   TUserList* after = before ? before->Prev : last_;
   if (after && before && after->sortKey_ > before->sortKey_) --inversions_;
   node->Prev = after;
@@ -59,7 +59,7 @@ TUserList* UserList::FirstOfEqualRun(TUserList* user) const {
 }
 
 TUserList& UserList::InsertSorted(TUserList user) {
-  const std::string key = UserNameSortKey(user.UserName);
+  std::string key = UserNameSortKey(user.UserName);
   TUserList* before = nullptr;
   if (InNameOrder()) {
     auto it = index_.upper_bound(std::string_view(key));
@@ -71,10 +71,13 @@ TUserList& UserList::InsertSorted(TUserList user) {
         break;
       }
   }
-  return Link(std::move(user), before);
+  return Link(std::move(user), std::move(key), before);
 }
 
-TUserList& UserList::AppendUser(TUserList user) { return Link(std::move(user), nullptr); }
+TUserList& UserList::AppendUser(TUserList user) {
+  std::string key = UserNameSortKey(user.UserName);
+  return Link(std::move(user), std::move(key), nullptr);
+}
 
 TUserList* UserList::FindUser(std::string_view name, const TUserList* skip) const {
   const std::string key = UserNameSortKey(name);

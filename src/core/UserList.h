@@ -89,7 +89,7 @@ class UserList {
   Iterator end() const { return Iterator(); }
 
  private:
-  TUserList& Link(TUserList user, TUserList* before);
+  TUserList& Link(TUserList user, std::string key, TUserList* before);
   void Unlink(TUserList* user);
   void EraseFromIndex(TUserList* user);
   TUserList* FirstOfEqualRun(TUserList* user) const;
