@@ -1,0 +1,259 @@
+#include "ftp/FtpClient.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace pellora {
+
+namespace {
+
+std::string WithoutLineEnd(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// A reply goes on while its last line begins with a space or has "-" as its
+// fourth character ("220-Welcome").
+bool ContinuesAfter(const std::string& line) {
+  if (line.empty()) return false;
+  if (line[0] == ' ') return true;
+  return line.size() >= 4 && line[3] == '-';
+}
+
+TCmdType CommandType(const std::string& command) {
+  const std::string word = command.substr(0, command.find(' ')) + " ";
+  if (word == "CWD ") return TCmdType::CmdCwd;
+  if (word == "DELE ") return TCmdType::CmdDele;
+  if (word == "MKD ") return TCmdType::CmdMkd;
+  if (word == "RMD ") return TCmdType::CmdRmd;
+  if (command == "PWD") return TCmdType::CmdPwd;
+  return TCmdType::CmdOther;
+}
+
+bool ParseInt(std::string_view text, int& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+// The data port of a PASV reply: the fifth and sixth comma-separated fields,
+// the sixth cut at its ")". The address fields are not trusted.
+int PassivePort(const std::string& reply) {
+  std::vector<std::string_view> fields;
+  std::string_view rest(reply);
+  for (;;) {
+    std::size_t comma = rest.find(',');
+    fields.push_back(rest.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  int high = 0, low = 0;
+  bool ok = fields.size() >= 6 && ParseInt(fields[4], high);
+  if (ok) {
+    std::size_t close = fields[5].find(')');
+    ok = close != std::string_view::npos && ParseInt(fields[5].substr(0, close), low);
+  }
+  if (!ok) throw FTPException("Invalid passive mode reply: " + WithoutLineEnd(reply));
+  return high * 256 + low;
+}
+
+}  // namespace
+
+TFtpClient::TFtpClient() { Port = 21; }
+
+TFtpClient::~TFtpClient() { data_.reset(); }
+
+void TFtpClient::ReadContinuation(const std::string& first) {
+  std::string line = first;
+  while (ContinuesAfter(line)) {
+    line = ReadLn();
+    if (line.empty()) throw ESockError("Connection closed by the server");
+  }
+}
+
+std::string TFtpClient::RequireReply(std::string line) {
+  // An empty line means the server has gone; the operation must not pass as
+  // accepted with reply number 0.
+  if (line.empty()) throw ESockError("Connection closed by the server");
+  ReadContinuation(line);
+  return line;
+}
+
+std::string TFtpClient::Transaction(const std::string& command) {
+  return RequireReply(TSockConnection::Transaction(command));
+}
+
+void TFtpClient::Connect() {
+  if (Connected()) return;
+  SetCancel(false);
+  DiscardPending();
+  TSockConnection::Connect();
+  try {
+    std::string greeting = RequireReply(ReadReplyLine());
+    if (ReplyNumber() > 400) {
+      if (OnConnectionFailed) OnConnectionFailed();
+      throw FTPException(WithoutLineEnd(greeting));
+    }
+    auto login = [this](const std::string& command) {
+      std::string reply = Transaction(command);
+      if (ReplyNumber() > 400 && ReplyNumber() < 600) {
+        if (OnConnectionFailed) OnConnectionFailed();
+        throw FTPException(WithoutLineEnd(reply));
+      }
+    };
+    login("USER " + UserID);
+    if (ReplyNumber() == 331) login("PASS " + Password);
+    if (OnConnect) OnConnect();
+  } catch (...) {
+    // Leave the server politely; the error that ended the login is the one
+    // the caller hears about.
+    try {
+      Disconnect();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TFtpClient::Disconnect() {
+  SetCancel(false);
+  if (!Connected()) return;
+  std::string reply;
+  int code = 0;
+  try {
+    DiscardPending();
+    reply = TSockConnection::Transaction("QUIT");
+    code = ReplyNumber();
+    // A server that hangs up on QUIT without a word has done what was asked.
+    if (!reply.empty()) ReadContinuation(reply);
+  } catch (...) {
+    TSockConnection::Disconnect();
+    throw;
+  }
+  TSockConnection::Disconnect();
+  if (code > 300 && code < 600) throw FTPException(WithoutLineEnd(reply));
+}
+
+void TFtpClient::Abort() {
+  if (!data_) return;
+  // The abandoned transfer is closed at once, so nothing (a QUIT sent right
+  // after, the server's final reply) waits for it to run out.
+  data_->Abort();
+  data_->Disconnect();
+}
+
+void TFtpClient::SendCommand(const std::string& command) {
+  const TCmdType type = CommandType(command);
+  SetCancel(false);
+  if (!Connected()) throw std::runtime_error("Not Connected");
+  DiscardPending();
+  std::string reply = Transaction(command);
+  if (ReplyNumber() >= 400 && ReplyNumber() <= 599) {
+    bool handled = false;
+    if (OnFailure) {
+      OnFailure(handled, type);
+      if (handled) return;
+    }
+    throw FTPException(WithoutLineEnd(reply));
+  }
+  if (OnSuccess) OnSuccess(type);
+}
+
+void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
+
+void TFtpClient::SetTransferType(int type) {
+  switch (type) {
+    case 1: SendCommand("TYPE A"); break;
+    case 2: SendCommand("TYPE I"); break;
+    case 3: SendCommand("TYPE L 8"); break;
+    default: break;
+  }
+}
+
+void TFtpClient::StoreFile(const std::string& localPath, const std::string& remoteName) {
+  SetCancel(false);
+  // A second upload started from inside the first one's wait must not touch
+  // the data connection that the first one is still using.
+  if (data_) throw std::runtime_error("A file transfer is already running");
+  bool refused = false;
+  try {
+    if (!Connected()) throw std::runtime_error("Not Connected");
+    std::unique_lock<std::recursive_mutex> lock(storeLock_);
+    DiscardPending();
+    StoreSteps(localPath, remoteName, refused);
+    data_.reset();
+    if (!refused && OnSuccess) OnSuccess(TCmdType::CmdStor);
+  } catch (...) {
+    data_.reset();
+    if (!refused && OnFailure) {
+      bool handled = false;
+      OnFailure(handled, TCmdType::CmdStor);
+      if (handled) return;
+    }
+    throw;
+  }
+}
+
+void TFtpClient::StoreSteps(const std::string& localPath, const std::string& remoteName, bool& refused) {
+  data_ = std::make_unique<TSockConnection>();
+  data_->TimeOut = TimeOut;
+  data_->Pump = Pump;
+
+  {
+    int fd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("Cannot open " + localPath + ": " + std::strerror(errno));
+    ::close(fd);
+  }
+
+  // A refused PASV, PORT or STOR: the failure event, then the server's reply
+  // as the error unless the event handled it.
+  auto refuse = [&](const std::string& reply) {
+    refused = true;
+    bool handled = false;
+    if (OnFailure) {
+      OnFailure(handled, TCmdType::CmdStor);
+      if (handled) return;
+    }
+    throw FTPException(WithoutLineEnd(reply));
+  };
+
+  if (Passive) {
+    std::string reply = Transaction("PASV");
+    if (ReplyNumber() >= 500) return refuse(reply);
+    data_->Host = Host;
+    data_->Port = PassivePort(reply);
+    data_->Connect();
+  } else {
+    data_->Listen();
+    std::string address = LocalIP();
+    for (char& c : address)
+      if (c == '.') c = ',';
+    const std::uint16_t port = data_->LocalPort();
+    std::string reply = Transaction("PORT " + address + "," + std::to_string(port >> 8) + "," +
+                                    std::to_string(port & 255));
+    if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+  }
+
+  const std::string name =
+      remoteName.empty() ? std::filesystem::path(localPath).filename().string() : remoteName;
+  std::string reply = Transaction("STOR " + name);
+  if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+
+  if (!Passive) {
+    data_->WatchWhileAccepting(this);
+    data_->Accept();
+  }
+  data_->SendFile(localPath);
+  data_->CloseGracefully();
+  // The file has gone; whatever the server says about it is read, not judged.
+  RequireReply(ReadReplyLine());
+}
+
+}  // namespace pellora

@@ -1,0 +1,78 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "ftp/SockConnection.h"
+
+namespace pellora {
+
+// What a command was, as the success and failure events report it.
+enum class TCmdType : std::uint8_t {
+  CmdCwd = 0,
+  CmdMkd = 1,
+  CmdDele = 2,
+  CmdRmd = 3,
+  CmdStor = 9,
+  CmdOther = 14,
+  CmdPwd = 15,
+};
+
+// A reply the server refused with; the text is the reply's first line.
+class FTPException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The control connection of an FTP session, with just what publishing needs:
+// login, change of directory, transfer type, storing a file over a data
+// connection of its own (passive or active), and leaving.
+class TFtpClient : public TSockConnection {
+ public:
+  TFtpClient();
+  ~TFtpClient() override;
+
+  std::string UserID;
+  std::string Password;
+  bool Passive = false;
+
+  std::function<void()> OnConnect;
+  std::function<void(TCmdType)> OnSuccess;
+  std::function<void(bool& handled, TCmdType)> OnFailure;
+
+  // Connects, reads the greeting and logs in; nothing at all when connected.
+  void Connect() override;
+  // Sends QUIT and closes; raises FTPException after the close when the
+  // server answered QUIT with an error. Nothing when not connected.
+  void Disconnect() override;
+  // Reads a whole reply, continuation lines included; returns its first line.
+  std::string Transaction(const std::string& command) override;
+  // Abandons the file transfer of a running StoreFile; the control connection
+  // is left alone.
+  void Abort() override;
+
+  void SendCommand(const std::string& command);
+  void ChangeDirectory(const std::string& directory);
+  // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; other values send nothing.
+  void SetTransferType(int type);
+  // Stores the local file under remoteName (the local file name when empty)
+  // in the server's current directory.
+  void StoreFile(const std::string& localPath, const std::string& remoteName);
+
+  bool Transferring() const { return data_ != nullptr; }
+
+ private:
+  // The rest of a reply after its first line.
+  void ReadContinuation(const std::string& first);
+  // The reply after a command or the greeting; a closed connection is an error.
+  std::string RequireReply(std::string line);
+  void StoreSteps(const std::string& localPath, const std::string& remoteName, bool& refused);
+
+  std::recursive_mutex storeLock_;
+  std::unique_ptr<TSockConnection> data_;
+};
+
+}  // namespace pellora

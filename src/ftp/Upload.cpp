@@ -1,0 +1,171 @@
+#include "ftp/Upload.h"
+
+#include <charconv>
+#include <exception>
+#include <utility>
+
+#include "core/Text.h"
+#include "platform/Files.h"
+#include "platform/WorkingFolder.h"
+
+namespace pellora {
+
+namespace {
+
+bool ParsePort(std::string_view text, std::int32_t& port) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+  long long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return false;
+  if (negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return false;
+  port = static_cast<std::int32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
+  UploadCheck check;
+  UploadInputs& in = check.Inputs;
+  auto refuse = [&check](int step, const char* focus, const char* text) {
+    check.Refused = Refusal{step, focus, text, "Error!"};
+    return check;
+  };
+
+  in.Host = Trim(settings.FtpHost);
+  if (in.Host.empty()) return refuse(3, "EdtHost", "Please input Ftp Server host name or ip address.");
+  if (!ParsePort(Trim(settings.FtpPort), in.Port)) {
+    in.Port = 21;
+    check.PortReset = true;
+  }
+  in.User = Trim(settings.FtpUser);
+  if (in.User.empty()) return refuse(3, "EdtUser", "Please input user name.");
+  in.Password = Trim(settings.FtpPassword);
+  in.WebFolder = Trim(settings.FtpWebDirectory);
+  if (in.WebFolder.empty())
+    return refuse(3, "EdtWebDirectory", "Please input the FTP path of the web directory to be password protected.");
+  in.AuthUserFile = Trim(settings.AuthUserFile);
+  in.Passive = settings.FtpPassive;
+
+  in.LocalHtaccess = WorkingFile(".htaccess");
+  in.LocalHtpasswd = WorkingFile(".htpasswd");
+  if (!FileExists(in.LocalHtaccess) || !FileExists(in.LocalHtpasswd))
+    return refuse(2, "BtnGenerate", "Please generate .htaccess and .htpasswd files first.");
+  return check;
+}
+
+Uploader::Uploader(TFtpClient& client, LogSink& log) : client_(client), log_(log) { Bind(); }
+
+Uploader::~Uploader() {
+  client_.OnHostResolved = nullptr;
+  client_.OnInvalidHost = nullptr;
+  client_.OnConnectionFailed = nullptr;
+  client_.OnConnect = nullptr;
+  client_.OnSuccess = nullptr;
+  client_.OnFailure = nullptr;
+}
+
+void Uploader::Bind() {
+  client_.OnHostResolved = [this] { log_.AddLine("  Host resolved"); };
+  client_.OnInvalidHost = [this](bool&) { log_.AddLine("  Unable to resolve host: " + host_); };
+  client_.OnConnectionFailed = [this] { log_.AddLine("  Connecting failed"); };
+  client_.OnConnect = [this] {
+    log_.AddLine("  Connected to host: " + host_);
+    log_.AddLine("  Remote address: " + client_.RemoteIP() + " , Remote port: " + std::to_string(port_));
+  };
+  client_.OnSuccess = [this](TCmdType type) {
+    if (type == TCmdType::CmdCwd) log_.AddLine("  Changing remote working directory successfully");
+    if (type == TCmdType::CmdStor) log_.AddLine("  Uploading successfully");
+  };
+  client_.OnFailure = [this](bool&, TCmdType type) {
+    if (type == TCmdType::CmdCwd) log_.AddLine("Changing remote working directory failed.");
+    if (type == TCmdType::CmdStor) log_.AddLine("Uploading failed.");
+  };
+}
+
+bool Uploader::Run(const UploadInputs& in) {
+  // A second press of "Upload now!" lands here from inside the first upload's
+  // wait; it would share the one client mid-dialogue.
+  if (running_) return false;
+  running_ = true;
+  struct Done {
+    bool& running;
+    ~Done() { running = false; }
+  } done{running_};
+
+  if (client_.Connected()) {
+    try {
+      client_.Disconnect();
+    } catch (const std::exception&) {
+      // The earlier session is gone either way; this upload starts afresh.
+    }
+  }
+  host_ = in.Host;
+  port_ = in.Port;
+  client_.Host = in.Host;
+  client_.Port = in.Port;
+  client_.UserID = in.User;
+  client_.Password = in.Password;
+  client_.Passive = in.Passive;
+
+  int stored = 0;
+  try {
+    log_.AddLine("* Tasks:");
+    log_.AddLine("  1. Upload .htpasswd file to remote directory: " + in.AuthUserFile);
+    log_.AddLine("  2. Upload .htaccess file to remote directory: " + in.WebFolder);
+    log_.AddLine("\r\n* Connecting to " + in.Host);
+    client_.Connect();
+    log_.AddLine("\r\n* Changing remote working directory to " + in.AuthUserFile);
+    client_.ChangeDirectory(in.AuthUserFile);
+    log_.AddLine("\r\n* Uploading .htpasswd file to remote directory: " + in.AuthUserFile + ", ... ...");
+    client_.SetTransferType(1);
+    client_.StoreFile(in.LocalHtpasswd.string(), ".htpasswd");
+    ++stored;
+    log_.AddLine("\r\n* Changing remote working directory to " + in.WebFolder);
+    client_.ChangeDirectory(in.WebFolder);
+    log_.AddLine("\r\n* Uploading .htaccess file to remote directory: " + in.WebFolder + ", ... ...");
+    client_.SetTransferType(1);
+    client_.StoreFile(in.LocalHtaccess.string(), ".htaccess");
+    ++stored;
+    log_.AddLine("\r\n* Disconnecting from " + in.Host);
+    client_.Disconnect();
+    log_.AddLine("\r\n* Disconnected");
+  } catch (const std::exception&) {
+    if (client_.Connected()) {
+      try {
+        client_.Disconnect();
+      } catch (const std::exception&) {
+        // A QUIT refused after a failure changes nothing for the operator,
+        // and the caller must get control back to restore its buttons.
+      }
+    }
+    log_.AddLine("\r\n* Disconnected");
+  }
+  return stored == 2;
+}
+
+std::optional<std::string> Uploader::Stop() {
+  if (!client_.Connected()) return std::nullopt;
+  client_.Abort();
+  // A server that stays silent must not keep Stop from ending the session.
+  const std::int32_t saved = client_.TimeOut;
+  client_.TimeOut = QuitGraceMs;
+  std::optional<std::string> error;
+  try {
+    client_.Disconnect();
+  } catch (const EAbortError& e) {
+    if (!client_.TimedOut()) error = e.what();
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  client_.TimeOut = saved;
+  return error;
+}
+
+}  // namespace pellora

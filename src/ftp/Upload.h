@@ -1,0 +1,74 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "core/Log.h"
+#include "core/ProjectSettings.h"
+#include "ftp/FtpClient.h"
+
+namespace pellora {
+
+// What one upload works with, trimmed, with the local files it sends.
+struct UploadInputs {
+  std::string Host;
+  std::int32_t Port = 21;
+  std::string User;
+  std::string Password;
+  std::string WebFolder;      // receives .htaccess
+  std::string AuthUserFile;   // receives .htpasswd; may be empty
+  bool Passive = true;
+  std::filesystem::path LocalHtpasswd;
+  std::filesystem::path LocalHtaccess;
+};
+
+struct UploadCheck {
+  // The port text was unusable: the caller writes "21" into the port field,
+  // which marks the project modified. Set even when a later check refuses.
+  bool PortReset = false;
+  // The first check that failed (caption "Error!"); Step and Focus name the
+  // page and control to show. Nothing is sent when set.
+  std::optional<Refusal> Refused;
+  UploadInputs Inputs;  // complete only when nothing was refused
+};
+
+// The checks of "Upload now!" in their order: host, port, user, web folder,
+// then the generated files in the working folder.
+UploadCheck CheckUploadInputs(const ProjectSettings& settings);
+
+// Runs uploads with the program's one FTP client and reports into the log.
+// Binds the client's events for as long as it lives.
+class Uploader {
+ public:
+  Uploader(TFtpClient& client, LogSink& log);
+  ~Uploader();
+  Uploader(const Uploader&) = delete;
+  Uploader& operator=(const Uploader&) = delete;
+
+  // The upload itself, from leaving an earlier session to "* Disconnected".
+  // Returns whether both files were stored. Never raises for what the server
+  // or the network does; a start while an upload runs is ignored (false).
+  bool Run(const UploadInputs& inputs);
+
+  // The log window's Stop: abandons the transfer and leaves the server when
+  // connected, else nothing. Safe inside the pump of a running upload. Returns
+  // the text of a refused QUIT for the caller to show; a QUIT that gets no
+  // answer within QuitGraceMs is given up silently.
+  std::optional<std::string> Stop();
+
+  bool Running() const { return running_; }
+
+  int QuitGraceMs = 3000;
+
+ private:
+  void Bind();
+
+  TFtpClient& client_;
+  LogSink& log_;
+  bool running_ = false;
+  std::string host_;
+  std::int32_t port_ = 0;
+};
+
+}  // namespace pellora

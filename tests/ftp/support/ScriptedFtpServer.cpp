@@ -1,0 +1,171 @@
+#include "support/ScriptedFtpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace pellora::testing {
+
+namespace {
+
+constexpr int kPatienceMs = 8000;
+
+int Listener(int& port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 4) != 0)
+    throw std::runtime_error("cannot listen");
+  socklen_t len = sizeof sa;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  port = ntohs(sa.sin_port);
+  return fd;
+}
+
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, kPatienceMs) > 0;
+}
+
+int AcceptOn(int listener) {
+  if (!Readable(listener)) throw std::runtime_error("nobody connected");
+  int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("accept failed");
+  return fd;
+}
+
+std::string ReadToEnd(int fd) {
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    if (!Readable(fd)) throw std::runtime_error("data connection stalled");
+    long n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    data.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return data;
+}
+
+}  // namespace
+
+ScriptedPeer::~ScriptedPeer() {
+  Close();
+  if (passive_ >= 0) ::close(passive_);
+}
+
+void ScriptedPeer::Send(std::string_view bytes) {
+  while (!bytes.empty()) {
+    long n = ::send(control_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n <= 0) throw std::runtime_error("client went away");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::string ScriptedPeer::Command() {
+  std::string line;
+  char c = 0;
+  while (line.empty() || line.back() != '\n') {
+    if (!Readable(control_)) throw std::runtime_error("client stayed silent");
+    if (::recv(control_, &c, 1, 0) != 1) return {};
+    line += c;
+  }
+  std::lock_guard lock(mutex_);
+  commands_.push_back(line);
+  return line;
+}
+
+void ScriptedPeer::WaitForClose() {
+  while (!Command().empty()) {
+  }
+}
+
+void ScriptedPeer::Close() {
+  if (control_ >= 0) ::close(control_);
+  control_ = -1;
+}
+
+int ScriptedPeer::OpenPassive() {
+  int port = 0;
+  passive_ = Listener(port);
+  return port;
+}
+
+std::string ScriptedPeer::ReceivePassive() { return ReadToEnd(AcceptOn(passive_)); }
+
+std::string ScriptedPeer::ReceiveActive(const std::string& portCommand) {
+  int h[6] = {};
+  if (std::sscanf(portCommand.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &h[4], &h[5]) != 6)
+    throw std::runtime_error("not a PORT command: " + portCommand);
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  // The client names its own address; only the loopback is ever dialled.
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sa.sin_port = htons(static_cast<uint16_t>(h[4] * 256 + h[5]));
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) throw std::runtime_error("cannot dial PORT");
+  return ReadToEnd(fd);
+}
+
+std::vector<std::string> ScriptedPeer::Commands() const {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptedPeer&)> script) {
+  listener_ = Listener(port_);
+  thread_ = std::thread([this, script = std::move(script)] {
+    try {
+      ScriptedPeer peer(AcceptOn(listener_));
+      try {
+        script(peer);
+      } catch (const std::exception& e) {
+        std::lock_guard lock(mutex_);
+        error_ = e.what();
+      }
+      std::lock_guard lock(mutex_);
+      commands_ = peer.Commands();
+    } catch (const std::exception& e) {
+      std::lock_guard lock(mutex_);
+      error_ = e.what();
+    }
+  });
+}
+
+ScriptedFtpServer::~ScriptedFtpServer() {
+  Join();
+  ::close(listener_);
+}
+
+void ScriptedFtpServer::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::vector<std::string> ScriptedFtpServer::Commands() {
+  Join();
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+std::string ScriptedFtpServer::Error() {
+  Join();
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+int LoopbackListener(int& port) { return Listener(port); }
+
+int FreePort() {
+  int port = 0;
+  int fd = Listener(port);
+  ::close(fd);
+  return port;
+}
+
+}  // namespace pellora::testing

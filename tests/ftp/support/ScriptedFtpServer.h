@@ -1,0 +1,76 @@
+#pragma once
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace pellora::testing {
+
+// The server side of one control connection, driven by a test's script in
+// plain blocking calls. Every receive gives up after a few seconds, so a
+// script that waits for what never comes ends instead of hanging the test.
+class ScriptedPeer {
+ public:
+  explicit ScriptedPeer(int control) : control_(control) {}
+  ~ScriptedPeer();
+
+  // Raw bytes on the control connection; Reply adds CR LF.
+  void Send(std::string_view bytes);
+  void Reply(std::string_view line) { Send(std::string(line) + "\r\n"); }
+  // The next command line as sent, line end included; empty when the client
+  // has closed. Every line is recorded.
+  std::string Command();
+  // Reads commands until the client closes the connection.
+  void WaitForClose();
+  void Close();
+
+  // Passive mode: listens on 127.0.0.1 and returns the port.
+  int OpenPassive();
+  // Accepts on the passive port and reads until the client closes.
+  std::string ReceivePassive();
+  // Active mode: connects to the address of a PORT command and reads until
+  // the client closes.
+  std::string ReceiveActive(const std::string& portCommand);
+
+  std::vector<std::string> Commands() const;
+
+ private:
+  int control_;
+  int passive_ = -1;
+  mutable std::mutex mutex_;
+  std::vector<std::string> commands_;
+};
+
+class ScriptedFtpServer {
+ public:
+  explicit ScriptedFtpServer(std::function<void(ScriptedPeer&)> script);
+  ~ScriptedFtpServer();
+  ScriptedFtpServer(const ScriptedFtpServer&) = delete;
+  ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
+
+  int Port() const { return port_; }
+  // Waits for the script to end; then the commands it saw, in order.
+  std::vector<std::string> Commands();
+  // What went wrong inside the script, if anything.
+  std::string Error();
+
+ private:
+  void Join();
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<std::string> commands_;
+  std::string error_;
+};
+
+// A listening socket on 127.0.0.1 that nobody accepts on; closing it gives a
+// port that refuses.
+int FreePort();
+// A socket listening on 127.0.0.1 with a port the system picks.
+int LoopbackListener(int& port);
+
+}  // namespace pellora::testing
