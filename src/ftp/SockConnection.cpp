@@ -335,19 +335,19 @@ void TSockConnection::Connect() {
   sa.sin_addr.s_addr = htonl(remoteAddress_);
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) {
-      // Here a refusal on the loopback often arrives at once instead of as a
-      // later notification; the operator still has to hear that it failed.
+      // A connection that fails at once has failed all the same: the
+      // operator hears of it like of one that fails later.
       int error = errno;
       CloseSocket();
       RaiseConnectionFailed();
       throw ESockError(ErrnoText(error));
     }
     bool established = false;
+    int error = 0;
     WaitEnd end;
     do {
       end = WaitFor(fd_, POLLOUT);
       if (end == WaitEnd::Ready) {
-        int error = 0;
         socklen_t len = sizeof error;
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
         established = error == 0;
@@ -361,6 +361,8 @@ void TSockConnection::Connect() {
       RaiseConnectionFailed();
       if (timedOut) throw ESockError("Connection Timed out");
       if (canceled) throw ESockError("Connection Canceled");
+      // The reason travels with the failure ("10061:Connection refused").
+      if (SocketErrorNumber(error) != 0) throw ESockError(ErrnoText(error));
       throw ESockError("Connection Failed");
     }
   }
