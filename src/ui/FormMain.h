@@ -1,0 +1,226 @@
+#pragma once
+#include <string>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "core/ProjectSettings.h"
+#include "core/UserList.h"
+#include "ui/Prompts.h"
+
+namespace pellora {
+
+class TFormLog;
+class TFormAboutBox;
+
+// Addresses of the product's web site and support mail.
+inline constexpr const char* kWebSite = "https://www.pellora.example/";
+inline constexpr const char* kFaqPage = "https://www.pellora.example/faq.htm";
+inline constexpr const char* kFullPathPage = "https://www.pellora.example/fullpath.htm";
+inline constexpr const char* kSupportMail = "mailto:support@pellora.example?subject=Pellora";
+
+// The help document that ships beside the executable in exeDir.
+QString HelpFilePath(QString exeDir);
+
+// The four-page wizard window. It owns the project: the user list, the
+// controls that hold the thirteen settings (there is no other copy of them)
+// and the project state.
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFormMain(Prompts& prompts, QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  Prompts& prompts() { return prompts_; }
+  UserList& Users() { return users_; }
+
+  // Forms created after this one; set once at start-up.
+  TFormLog* FormLog = nullptr;
+  TFormAboutBox* FormAboutBox = nullptr;
+
+  // Project state, never stored in a project file.
+  std::string ProjectFileName;
+  bool Untitled = true;
+  bool Modified = false;
+  int CurrentStep = 0;
+  int ViewFilter = 0;
+
+  void ShowStep(int step);
+  void ResetProjectSettings();
+  void UpdateWindowTitle();
+
+  // The settings as the controls hold them (untrimmed), and the reverse; applying
+  // marks the project modified like any other change of the controls.
+  ProjectSettings Settings() const;
+  void ApplySettings(const ProjectSettings& settings);
+
+  // Loads a project file into the list and the controls; false when it could not be read.
+  bool LoadProjectFromFile(const std::string& path);
+  // Asked before the window closes; true lets it close.
+  bool FormCloseQuery();
+  // Rebuilds the list view from the list under ViewFilter.
+  void RefreshUserView();
+
+  // Toolbar and menu
+  QToolBar* ToolBarMain;
+  QAction* TbnNewProject;
+  QAction* TbnOpenProject;
+  QAction* TbnSaveProject;
+  QAction* TbnFAQ;
+  QMenu* MenuProject;
+  QAction* MINewProject;
+  QAction* MIOpenProject;
+  QAction* MISaveProject;
+  QAction* MISaveProjectAs;
+  QAction* MIExit;
+  QMenu* MenuHelp;
+  QAction* MIHelpDocument;
+  QAction* MIVisitWebsite;
+  QAction* MIContactUs;
+  QAction* MIAbout;
+
+  QLabel* ImageLogo;
+  QTabWidget* PageControlMain;
+  QWidget* TabSheetUsers;
+  QWidget* TabSheetOptions;
+  QWidget* TabSheetGenerate;
+  QWidget* TabSheetUpload;
+
+  // Page 1: users
+  QLabel* LblUsersTitle;
+  QPushButton* BtnViewUsers;
+  QMenu* PopupMenuViewUsers;
+  QAction* MIViewAllUsers;
+  QAction* MIViewEnabledUsers;
+  QAction* MIViewDisabledUsers;
+  QTableView* ListViewUser;
+  QToolButton* TbnAddUser;
+  QToolButton* TbnCreateUser;
+  QToolButton* TbnEditUser;
+  QToolButton* TbnDeleteUser;
+  QToolButton* TbnDeleteAllUsers;
+  QToolButton* btnsavecsv;
+  QToolButton* btnloadcsv;
+  QMenu* PopupMenuUser;
+  QAction* MIAddUser;
+  QAction* MIEditUser;
+  QAction* MICreateUser;
+  QAction* MIDeleteUser;
+  QAction* MIDeleteAllUsers;
+  QAction* MICancel;
+
+  // Page 2: options
+  QLabel* LblOptionsTitle;
+  QLabel* LblFtpServerPath;
+  QLineEdit* EdtFtpServerPath;
+  QLabel* LblFtpServerPathNote;
+  QLabel* LblFullPathLink;
+  QLabel* LblAuthUserFile;
+  QLineEdit* EdtAuthUserFile;
+  QLabel* LblAuthUserFileNote;
+  QLabel* LblAuthName;
+  QLineEdit* EdtAuthName;
+  QCheckBox* chkRedirectErrPage;
+  QLineEdit* edtErrPage;
+
+  // Page 3: generate
+  QLabel* LblGenerateTitle;
+  QPushButton* BtnGenerate;
+  QLabel* LblGenerateNote;
+  QPushButton* BtnViewHtaccess;
+  QPushButton* BtnViewHtpasswd;
+
+  // Page 4: publish
+  QRadioButton* RdoFtpServer;
+  QLabel* LblHost;
+  QLineEdit* EdtHost;
+  QLabel* LblPort;
+  QLineEdit* EdtPort;
+  QLabel* LblUser;
+  QLineEdit* EdtUser;
+  QCheckBox* chkFTPPassive;
+  QLabel* LblPassword;
+  QLineEdit* EdtPassword;
+  QLabel* LblWebDirectory;
+  QLineEdit* EdtWebDirectory;
+  QPushButton* BtnFtpNow;
+  QRadioButton* RdoLocalHardDisk;
+  QLabel* LblDirectory;
+  QLineEdit* EdtDirectory;
+  QPushButton* BtnBrowse;
+  QPushButton* BtnSaveNow;
+
+  // Bottom row
+  QPushButton* BtnHelp;
+  QPushButton* BtnBack;
+  QPushButton* BtnNext;
+  QPushButton* BtnExit;
+
+ public slots:
+  void BtnBackClick();
+  void BtnNextClick();
+  void PageControlMainChange(int index);
+  void BtnHelpClick();
+  void TbnFAQClick();
+  void MIVisitWebsiteClick();
+  void MIContactUsClick();
+  void LblFullPathLinkClick();
+  void MIAboutClick();
+  void BtnExitClick();
+  void RdoFtpServerClick();
+  void RdoLocalHardDiskClick();
+  void SettingChange();
+  void BtnViewUsersClick();
+  void ViewFilterChosen(int filter);
+  void ListViewUserContextPopup(const QPoint& pos);
+
+  // Commands whose behaviour lives with the user list, persistence,
+  // generation, local save and upload.
+  void TbnNewProjectClick();
+  void TbnOpenProjectClick();
+  void TbnSaveProjectClick();
+  void MISaveProjectAsClick();
+  void TbnAddUserClick();
+  void TbnCreateUserClick();
+  void TbnEditUserClick();
+  void TbnDeleteUserClick();
+  void TbnDeleteAllUsersClick();
+  void ListViewUserDblClick();
+  void btnsavecsvClick();
+  void btnloadcsvClick();
+  void BtnGenerateClick();
+  void BtnViewHtaccessClick();
+  void BtnViewHtpasswdClick();
+  void BtnFtpNowClick();
+  void BtnBrowseClick();
+  void BtnSaveNowClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildToolBar();
+  QWidget* BuildUsersPage();
+  QWidget* BuildOptionsPage();
+  QWidget* BuildGeneratePage();
+  QWidget* BuildUploadPage();
+  void FormCreate();
+  void SetUploadMode(bool toFtpServer);
+  void SetStepButtons(int step);
+
+  Prompts& prompts_;
+  UserList users_;
+};
+
+}  // namespace pellora
