@@ -141,8 +141,13 @@ void TFtpClient::Disconnect() {
   if (code > 300 && code < 600) throw FTPException(WithoutLineEnd(reply));
 }
 
+void TFtpClient::CheckAborted() {
+  if (storeAborted_) throw EAbortError("Socket send aborted");
+}
+
 void TFtpClient::Abort() {
   if (!data_) return;
+  storeAborted_ = true;
   // The abandoned transfer is closed at once, so nothing (a QUIT sent right
   // after, the server's final reply) waits for it to run out.
   data_->Abort();
@@ -183,6 +188,7 @@ void TFtpClient::StoreFile(const std::string& localPath, const std::string& remo
   // the data connection that the first one is still using.
   if (data_) throw std::runtime_error("A file transfer is already running");
   bool refused = false;
+  storeAborted_ = false;
   try {
     if (!Connected()) throw std::runtime_error("Not Connected");
     std::unique_lock<std::recursive_mutex> lock(storeLock_);
@@ -227,9 +233,11 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
   if (Passive) {
     std::string reply = Transaction("PASV");
     if (ReplyNumber() >= 500) return refuse(reply);
+    CheckAborted();
     data_->Host = Host;
     data_->Port = PassivePort(reply);
     data_->Connect();
+    CheckAborted();
   } else {
     data_->Listen();
     std::string address = LocalIP();
@@ -239,19 +247,23 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     std::string reply = Transaction("PORT " + address + "," + std::to_string(port >> 8) + "," +
                                     std::to_string(port & 255));
     if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+    CheckAborted();
   }
 
   const std::string name =
       remoteName.empty() ? std::filesystem::path(localPath).filename().string() : remoteName;
   std::string reply = Transaction("STOR " + name);
   if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+  CheckAborted();
 
   if (!Passive) {
     data_->WatchWhileAccepting(this);
     data_->Accept();
   }
+  CheckAborted();
   data_->SendFile(localPath);
   data_->CloseGracefully();
+  CheckAborted();
   // The file has gone; whatever the server says about it is read, not judged.
   RequireReply(ReadReplyLine());
 }

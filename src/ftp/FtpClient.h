@@ -71,7 +71,12 @@ class TFtpClient : public TSockConnection {
   std::string RequireReply(std::string line);
   void StoreSteps(const std::string& localPath, const std::string& remoteName, bool& refused);
 
+  // Throws when Abort has hit the running StoreFile, so that a step between
+  // two waits does not carry on with an abandoned transfer.
+  void CheckAborted();
+
   std::recursive_mutex storeLock_;
+  bool storeAborted_ = false;
   std::unique_ptr<TSockConnection> data_;
 };
 
