@@ -1,0 +1,137 @@
+#include <csignal>
+#include <cstdio>
+#include <map>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+
+namespace pellora::cli {
+
+namespace {
+
+constexpr const char* kVersion = "pellora-cli 2.2";
+
+constexpr const char* kHelp = R"(Usage: pellora-cli COMMAND [ARGUMENTS]
+
+Keeps the web users of a Pellora project (.htp), writes .htaccess and
+.htpasswd and publishes them, with the same rules and texts as the desktop
+program. Passwords are read from standard input, never needed as arguments.
+
+Publishing:
+  publish PROJECT.htp [--replace] [--timeout S]
+      generate, then upload or save to the local directory, as the
+      project's publishing page chooses (--replace: see save)
+  generate PROJECT.htp [--out DIR]
+      write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
+  upload PROJECT.htp [--from DIR] [--timeout S]
+      upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
+      (default DIR: the working folder); every wait for the server ends
+      after S seconds (default 60, 0: wait as long as it takes)
+  save PROJECT.htp [--from DIR] [--to DIR] [--replace]
+      copy the two files from --from (default: the working folder) into --to
+      (default: the project's LOCALDIRECTORY); an existing file is replaced
+      only with --replace
+
+Users:
+  users PROJECT.htp [--enabled|--disabled]
+      one user per line in list order: name, status, email, full name,
+      separated by tabs; control characters are shown as \xNN
+  user add PROJECT.htp NAME (--password-stdin|--random) [--disabled]
+           [--email E] [--full-name F] [--notes N]
+      --random makes a password and prints it
+  user remove|enable|disable PROJECT.htp NAME
+      every user of that name
+  series PROJECT.htp COUNT [--user-length N] [--password-length N]
+         [--chars random|numeral|letter] [--case random|upper|lower]
+         [--user-chars C] [--user-case C] [--password-chars C]
+         [--password-case C]
+      add COUNT (1 to 4096) users with random names and passwords (lengths
+      1 to 255, default 6) and print each new name and password
+  import-csv PROJECT.htp FILE.csv
+  export-csv PROJECT.htp FILE.csv
+
+Passwords:
+  hash [--salt SS] (PASSWORD | --stdin)
+      print the 13-character DES crypt hash (a fresh salt unless --salt)
+  verify HTPASSWD_FILE NAME
+      read a password from standard input; exit 0 when it matches the hash
+      of NAME in the file, 1 when not
+
+  --help      this text
+  --version   the version
+
+A project is written back, in one step, only by a command that changed it.
+Messages go to standard error, log lines to standard output; progress is
+shown on standard error when it is a terminal. "--" ends the options, for
+names or passwords that begin with a dash.
+
+Exit status:
+  0  done
+  1  the project or an input was refused (the message says why), a file
+     could not be read or written, or a password did not match (verify)
+  2  usage error: unknown command or option, missing or extra argument,
+     an option value that is not a number or not one of its words
+  3  the server or the network failed the upload; upload and publish
+     exit 0 only when both files were stored
+)";
+
+using Command = int (*)(const std::vector<std::string>&);
+
+const std::map<std::string, Command>& Commands() {
+  static const std::map<std::string, Command> commands{
+      {"publish", CmdPublish},        {"generate", CmdGenerate},      {"upload", CmdUpload},
+      {"save", CmdSave},              {"users", CmdUsers},            {"series", CmdSeries},
+      {"import-csv", CmdImportCsv},   {"export-csv", CmdExportCsv},   {"hash", CmdHash},
+      {"verify", CmdVerify},          {"user add", CmdUserAdd},       {"user remove", CmdUserRemove},
+      {"user enable", CmdUserEnable}, {"user disable", CmdUserDisable}};
+  return commands;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+int Usage(const std::string& problem) {
+  PrintError("pellora-cli: " + problem + "\nTry 'pellora-cli --help' for more information.");
+  return kExitUsage;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args) {
+  // A closed pipe or connection is reported where it happens, not by a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  if (args.empty()) return Usage("missing command");
+  if (AsksForHelp(args) || args[0] == "help") {
+    std::fputs(kHelp, stdout);
+    return kExitDone;
+  }
+  if (args[0] == "--version") {
+    PrintLine(kVersion);
+    return kExitDone;
+  }
+  std::string name = args[0];
+  std::size_t rest = 1;
+  if (name == "user") {
+    if (args.size() < 2) return Usage("missing user command (add, remove, enable or disable)");
+    name += " " + args[1];
+    rest = 2;
+  }
+  auto it = Commands().find(name);
+  if (it == Commands().end()) return Usage("unknown command '" + name + "'");
+  try {
+    return it->second(std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(rest), args.end()));
+  } catch (const UsageError& e) {
+    return Usage(name + ": " + e.what());
+  } catch (const std::exception& e) {
+    PrintError(std::string("pellora-cli: ") + e.what());
+    return kExitRefused;
+  }
+}
+
+}  // namespace pellora::cli

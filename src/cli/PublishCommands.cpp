@@ -1,0 +1,171 @@
+// generate, upload, save and publish: the last two wizard pages.
+#include <chrono>
+#include <filesystem>
+#include <optional>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+#include "cli/Progress.h"
+#include "cli/Project.h"
+#include "core/Text.h"
+#include "ftp/FtpClient.h"
+#include "ftp/Upload.h"
+#include "generate/AccessFiles.h"
+#include "generate/LocalSave.h"
+#include "platform/Files.h"
+
+namespace pellora::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kNotGenerated = "Please generate .htaccess and .htpasswd files first.";
+constexpr const char* kNoDirectory = "The specified directory does not exist!";
+constexpr const char* kNoSaveDirectory =
+    "No directory to save to: give --to DIR or fill in the project's Directory (LOCALDIRECTORY).";
+
+// The desktop program waits on a silent server for as long as the operator
+// does not press Stop; nobody presses Stop for a cron job, so every wait
+// here ends after this long unless --timeout says otherwise.
+constexpr int kDefaultTimeoutSeconds = 60;
+constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
+
+int TimeoutMs(const Args& a) {
+  int seconds = kDefaultTimeoutSeconds;
+  if (auto value = a.Value("--timeout")) seconds = ParseInteger(*value, "--timeout");
+  if (seconds < 0 || seconds > kMaxTimeoutSeconds)
+    throw UsageError("--timeout must be from 0 to " + std::to_string(kMaxTimeoutSeconds) + " seconds");
+  return seconds * 1000;
+}
+
+// The checks of "Upload now!". Its last one looks for the generated files
+// in the working folder; with a folder of our own they are looked for there
+// (every other input is complete by then).
+std::optional<Refusal> CheckUpload(const ProjectSettings& settings, const std::optional<fs::path>& from,
+                                   UploadInputs& inputs) {
+  UploadCheck check = CheckUploadInputs(settings);
+  if (check.Refused && !(from && check.Refused->Focus == "BtnGenerate")) return check.Refused;
+  inputs = check.Inputs;
+  if (from) {
+    inputs.LocalHtaccess = *from / kHtaccessName;
+    inputs.LocalHtpasswd = *from / kHtpasswdName;
+    if (!FileExists(inputs.LocalHtaccess) || !FileExists(inputs.LocalHtpasswd))
+      return Refusal{2, "BtnGenerate", kNotGenerated, "Error!"};
+  }
+  return std::nullopt;
+}
+
+int RunUpload(const UploadInputs& inputs, int timeoutMs) {
+  Progress progress;
+  StdoutLog log(&progress);
+  TFtpClient client;
+  client.TimeOut = timeoutMs;
+  Uploader uploader(client, log);
+  const auto start = std::chrono::steady_clock::now();
+  if (progress.Enabled())
+    SetDefaultEventPump([&] {
+      const auto seconds =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+      progress.Show(log.LastStep() + " ... " + std::to_string(seconds) + " s");
+    });
+  const bool stored = uploader.Run(inputs);
+  SetDefaultEventPump({});
+  progress.Clear();
+  return stored ? kExitDone : kExitServer;
+}
+
+int RunSave(const std::string& directoryField, bool replace, const fs::path& from) {
+  bool keptExisting = false;
+  LocalSavePrompts prompts;
+  prompts.BrowseForFolder = [] { return std::optional<std::string>(); };
+  prompts.AskReplace = [replace, &keptExisting](const std::string&) {
+    keptExisting = keptExisting || !replace;
+    return replace;
+  };
+  StdoutLog log;
+  const LocalSaveResult result = SaveNow(directoryField, prompts, log, from);
+  switch (result.Outcome) {
+    case LocalSaveOutcome::NotGenerated:
+    case LocalSaveOutcome::DirectoryMissing:
+      return Refuse(*result.Refused);
+    case LocalSaveOutcome::Cancelled:
+      return Refuse(kNoSaveDirectory);
+    case LocalSaveOutcome::Saved:
+      break;
+  }
+  if (result.HtaccessSaved && result.HtpasswdSaved) return kExitDone;
+  if (keptExisting) PrintError("An existing file was left as it is; --replace replaces it.");
+  return kExitRefused;
+}
+
+}  // namespace
+
+int CmdGenerate(const std::vector<std::string>& args) {
+  Args a(args, {{"--out", true}});
+  a.Expect({"PROJECT"});
+  Project project;
+  if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  if (auto refused = CheckGenerate(project.Users, project.Settings)) return Refuse(*refused);
+  fs::path out;  // empty: the working folder
+  if (auto dir = a.Value("--out")) {
+    if (!DirectoryExists(*dir)) return Refuse(kNoDirectory);
+    out = *dir;
+  }
+  StdoutLog log;
+  return WriteAccessFiles(project.Users, project.Settings, log, out) ? kExitDone : kExitRefused;
+}
+
+int CmdUpload(const std::vector<std::string>& args) {
+  Args a(args, {{"--from", true}, {"--timeout", true}});
+  a.Expect({"PROJECT"});
+  const int timeoutMs = TimeoutMs(a);
+  Project project;
+  if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  std::optional<fs::path> from;
+  if (auto dir = a.Value("--from")) from = fs::path(*dir);
+  UploadInputs inputs;
+  if (auto refused = CheckUpload(project.Settings, from, inputs)) return Refuse(*refused);
+  return RunUpload(inputs, timeoutMs);
+}
+
+int CmdSave(const std::vector<std::string>& args) {
+  Args a(args, {{"--from", true}, {"--to", true}, {"--replace", false}});
+  a.Expect({"PROJECT"});
+  Project project;
+  if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  const std::string directory = a.Value("--to").value_or(project.Settings.LocalDirectory);
+  return RunSave(directory, a.Has("--replace"), a.Value("--from").value_or(""));
+}
+
+int CmdPublish(const std::vector<std::string>& args) {
+  Args a(args, {{"--replace", false}, {"--timeout", true}});
+  a.Expect({"PROJECT"});
+  const int timeoutMs = TimeoutMs(a);
+  Project project;
+  if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  const ProjectSettings& settings = project.Settings;
+  if (auto refused = CheckGenerate(project.Users, settings)) return Refuse(*refused);
+
+  // Every check of the publishing page runs before the generated files are
+  // replaced, so a refused publish leaves the last good ones in place. Only
+  // the test for generated files waits, as generating is what comes next.
+  if (settings.ToFtpServer) {
+    UploadCheck check = CheckUploadInputs(settings);
+    if (check.Refused && check.Refused->Focus != "BtnGenerate") return Refuse(*check.Refused);
+  } else {
+    const std::string directory = Trim(settings.LocalDirectory);
+    if (directory.empty()) return Refuse(kNoSaveDirectory);
+    if (!DirectoryExists(directory)) return Refuse(kNoDirectory);
+  }
+
+  StdoutLog log;
+  if (!WriteAccessFiles(project.Users, settings, log)) return kExitRefused;
+  if (!settings.ToFtpServer) return RunSave(settings.LocalDirectory, a.Has("--replace"), {});
+  UploadInputs inputs;
+  if (auto refused = CheckUpload(settings, std::nullopt, inputs)) return Refuse(*refused);
+  return RunUpload(inputs, timeoutMs);
+}
+
+}  // namespace pellora::cli
