@@ -15,7 +15,10 @@ QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "pellora-test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
+  // Never destroyed: at exit Qt's own globals (the registered input devices
+  // that key and mouse simulation create) may already be gone, and tearing
+  // the application down after them crashes the test program.
+  static QApplication* app = new QApplication(argc, argv);
   (void)prepared;
-  return app;
+  return *app;
 }
