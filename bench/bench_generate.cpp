@@ -24,7 +24,7 @@ class NullLog : public pellora::LogSink {
 
 int main() {
   namespace fs = std::filesystem;
-  std::string pattern = (fs::temp_directory_path() / "pellora-bench-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "pellora-bench-generate-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) return 1;
   const fs::path folder = pattern;
 
