@@ -63,6 +63,8 @@ class TFtpClient : public TSockConnection {
   void StoreFile(const std::string& localPath, const std::string& remoteName);
 
   bool Transferring() const { return data_ != nullptr; }
+  // Bytes of the running StoreFile that have gone out so far.
+  std::uint64_t TransferredBytes() const { return data_ ? data_->BytesSent() : 0; }
 
  private:
   // The rest of a reply after its first line.
