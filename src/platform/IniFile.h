@@ -1,8 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace pellora {
@@ -30,7 +30,7 @@ class IniFile {
   // Replaces the content with the sections and keys of text. Lines end at
   // CR LF, CR or LF; a NUL ends the text; a leading UTF-8 byte-order mark is
   // skipped. Lines before the first section header are ignored.
-  void Parse(std::string_view text);
+  void Parse(std::string text);
   // The whole file text.
   std::string Text() const;
   void Clear();
@@ -46,27 +46,53 @@ class IniFile {
   std::size_t SectionCount() const { return sections_.size(); }
 
  private:
+  // Names and values live back to back in one buffer; a parsed text is that
+  // buffer at first, so parsing copies nothing per key.
+  struct Span {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+  };
   struct Entry {
-    std::string key;
-    std::string value;
+    Span key;
+    Span value;
+    std::uint32_t next;  // next entry of the same section, kNone at the end
   };
   struct Section {
-    std::string name;
-    std::vector<Entry> entries;
-    // Folded key -> entry; built once a section grows past a few keys, so
-    // the usual six-key section needs no map at all.
-    std::unordered_map<std::string, std::size_t> index;
+    Span name;
+    std::uint32_t first;
+    std::uint32_t last;
+    std::uint32_t count;
+  };
+  // Open addressing over folded names: each slot holds an item number + 1
+  // (0: free) and the name's hash.
+  struct Slot {
+    std::uint32_t item = 0;
+    std::uint32_t hash = 0;
+  };
+  struct HashIndex {
+    std::vector<Slot> slots;
+    std::size_t used = 0;
   };
 
-  Section* FindSection(std::string_view name);
-  const Section* FindSection(std::string_view name) const;
-  Section& AddSection(std::string_view name);
-  static const Entry* FindEntry(const Section& section, std::string_view key);
-  static void AddEntry(Section& section, std::string_view key, std::string_view value);
+  std::string_view View(Span span) const { return std::string_view(buffer_).substr(span.offset, span.length); }
+  Span Store(std::string_view text);
+  std::uint32_t FindSection(std::string_view name) const;
+  std::uint32_t AddSection(Span name);
+  std::uint32_t FindEntry(std::uint32_t section, std::string_view key) const;
+  void AddEntry(std::uint32_t section, Span key, Span value);
+  void IndexKey(std::uint32_t section, std::uint32_t entry);
+  template <typename Matches>
+  static std::uint32_t Lookup(const HashIndex& index, std::uint32_t hash, Matches matches);
+  static void Insert(HashIndex& index, std::uint32_t hash, std::uint32_t item);
 
+  std::string buffer_;
   std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> section
-  mutable std::size_t lastSection_ = 0;  // writes and reads go section by section
+  std::vector<Entry> entries_;
+  HashIndex sectionIndex_;
+  // Keys of sections that grew past a few keys; the usual six-key section is
+  // searched along its chain.
+  HashIndex keyIndex_;
+  mutable std::uint32_t lastSection_ = 0;  // reads and writes go section by section
 };
 
 }  // namespace pellora

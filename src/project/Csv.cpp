@@ -1,6 +1,7 @@
 #include "project/Csv.h"
 
 #include <array>
+#include <utility>
 
 #include "core/Collation.h"
 #include "platform/Files.h"
@@ -112,8 +113,8 @@ std::size_t ImportCsv(std::string_view text, UserList& users) {
   std::array<std::string_view, 6> fields;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     std::string_view line = text.substr(pos, end - pos);
     pos = end;
     if (pos < text.size() && text[pos] == '\r') ++pos;
@@ -136,7 +137,7 @@ std::size_t ImportCsv(std::string_view text, UserList& users) {
 bool ImportCsvFile(const std::string& path, UserList& users) {
   std::string bytes;
   if (!FileExists(path) || !ReadWholeFile(path, bytes)) return false;
-  ImportCsv(DecodeFileText(bytes), users);
+  ImportCsv(DecodeFileText(std::move(bytes)), users);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "core/Text.h"
 #include "platform/Files.h"
@@ -150,9 +151,7 @@ bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& 
   std::string bytes;
   if (!FileExists(path) || !ReadWholeFile(path, bytes)) return false;
   IniFile ini;
-  ini.Parse(DecodeFileText(bytes));
-  bytes.clear();
-  bytes.shrink_to_fit();
+  ini.Parse(DecodeFileText(std::move(bytes)));
 
   const std::int64_t count = ReadInteger(ini, kGeneral, "USERCOUNT", 0);
   std::int64_t missing = 0;

@@ -17,6 +17,6 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // UTF-8; a file that is not valid UTF-8 was written on Windows in its ANSI
 // code page and is read as Windows-1252. A UTF-8 byte-order mark is dropped,
 // and text saved as UTF-16 with a byte-order mark is converted.
-std::string DecodeFileText(std::string_view bytes);
+std::string DecodeFileText(std::string bytes);
 
 }  // namespace pellora
