@@ -120,11 +120,3 @@ TEST(Series, ExistingUsersLeaveOnlyTheFreeNames) {
   EXPECT_EQ(CreateSeries(users, s), 1u);
   EXPECT_EQ(users.Last()->UserName, "9");
 }
-
-TEST(Series, ZeroCountAddsNothing) {
-  UserList users;
-  SeriesSettings s;
-  s.Count = 0;
-  EXPECT_EQ(CreateSeries(users, s), 0u);
-  EXPECT_EQ(users.CountUsers(), 0u);
-}

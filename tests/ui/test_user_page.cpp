@@ -276,7 +276,7 @@ TEST(DeleteAll, NoAndCancelChangeNothing) {
   }
 }
 
-TEST(Series, ThreeUsersWithTheDefaults) {
+TEST(SeriesCommand, ThreeUsersWithTheDefaults) {
   UserPage page;
   page.operatorDoes = [](QDialog& d) {
     EXPECT_EQ(d.windowTitle(), "Create Random User/Password Series");
@@ -295,7 +295,7 @@ TEST(Series, ThreeUsersWithTheDefaults) {
   }
 }
 
-TEST(Series, CancelChangesNothing) {
+TEST(SeriesCommand, CancelChangesNothing) {
   UserPage page;
   page.operatorDoes = [](QDialog&) { return false; };
   page.commands.CreateSeries();
@@ -303,7 +303,7 @@ TEST(Series, CancelChangesNothing) {
   EXPECT_EQ(page.users.CountUsers(), 0u);
 }
 
-TEST(Series, MoreNamesThanCanExistEndsWithThoseMade) {
+TEST(SeriesCommand, MoreNamesThanCanExistEndsWithThoseMade) {
   UserPage page;
   page.operatorDoes = [&page](QDialog&) {
     page.formAutoCreate.EdtCount->setValue(11);
