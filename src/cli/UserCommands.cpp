@@ -244,8 +244,11 @@ int CmdImportCsv(const std::vector<std::string>& args) {
   std::size_t added = 0;
   std::string_view rest = text;
   while (!rest.empty()) {
-    std::size_t end = rest.size() <= kPiece ? rest.size() : rest.find('\n', kPiece);
-    end = end == std::string_view::npos ? rest.size() : end + 1;
+    std::size_t end = rest.size();
+    if (end > kPiece) {
+      const std::size_t lf = rest.find('\n', kPiece);
+      if (lf != std::string_view::npos) end = lf + 1;
+    }
     added += ImportCsv(rest.substr(0, end), project.Users);
     rest.remove_prefix(end);
     progress.Show("Importing users: " + std::to_string(added) + " (" +

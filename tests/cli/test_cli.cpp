@@ -1,0 +1,504 @@
+// pellora-cli as a script runs it: the built binary on a temporary project,
+// with its working folder under a temporary XDG_DATA_HOME.
+#include <crypt.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "ftp/support/Helpers.h"
+#include "generate/AccessFiles.h"
+#include "generate/DesCrypt.h"
+#include "project/Csv.h"
+#include "project/ProjectFile.h"
+#include "support/RunCli.h"
+
+namespace pellora {
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::Lines;
+using clitest::Result;
+using clitest::User;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(dataHome_); }
+
+  Result Run(std::vector<std::string> args, const std::string& input = "") {
+    return clitest::RunCli(args, dataHome_, input);
+  }
+
+  // A project with the given users and settings, written as the desktop
+  // program writes it.
+  void MakeProject(std::initializer_list<TUserList> users, const ProjectSettings& settings = {}) {
+    UserList list;
+    for (const TUserList& user : users) list.AppendUser(user);
+    ASSERT_TRUE(SaveProjectFile(project_, list, settings));
+  }
+
+  // The project as a user list in file order, and its settings.
+  std::vector<std::string> Names(ProjectSettings* settings = nullptr) {
+    UserList users;
+    ProjectSettings read;
+    EXPECT_TRUE(LoadProjectFile(project_, users, read));
+    if (settings) *settings = read;
+    std::vector<std::string> names;
+    for (const TUserList& user : users) names.push_back(user.UserName + (user.Disabled ? "(off)" : ""));
+    return names;
+  }
+
+  TUserList Find(const std::string& name) {
+    UserList users;
+    ProjectSettings settings;
+    EXPECT_TRUE(LoadProjectFile(project_, users, settings));
+    const TUserList* user = users.FindUser(name);
+    return user ? *user : TUserList{};
+  }
+
+  fs::path WorkFile(const char* name) const { return dataHome_ / "Quarnet Software" / "Pellora" / name; }
+
+  TempDir root_;
+  fs::path dataHome_ = root_.Path() / "xdg";
+  std::string project_ = (root_.Path() / "members.htp").string();
+};
+
+std::string Crypt(const std::string& key, const std::string& setting) {
+  crypt_data data{};
+  const char* hash = crypt_r(key.c_str(), setting.c_str(), &data);
+  return hash ? hash : "";
+}
+
+// --- the command line itself --------------------------------------------------
+
+TEST_F(Cli, HelpAndVersion) {
+  Result help = Run({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_THAT(help.Out, HasSubstr("Exit status:"));
+  for (const char* text : {"0  done", "1  the project or an input was refused", "2  usage error", "3  the server"})
+    EXPECT_THAT(help.Out, HasSubstr(text));
+  EXPECT_EQ(Run({"users", "--help"}).Status, 0);
+  Result version = Run({"--version"});
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out, "pellora-cli 2.2\n");
+}
+
+TEST_F(Cli, UsageErrorsExitTwoWithAMessageAndTouchNothing) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{}, "missing command"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"user"}, "missing user command"},
+      {{"user", "rename", project_, "bob"}, "unknown command 'user rename'"},
+      {{"users"}, "missing PROJECT"},
+      {{"users", project_, "--bogus"}, "unknown option --bogus"},
+      {{"users", project_, "extra"}, "unexpected argument 'extra'"},
+      {{"users", project_, "--enabled", "--disabled"}, "cannot be used together"},
+      {{"user", "add", project_}, "missing NAME"},
+      {{"user", "add", project_, "carol"}, "--password-stdin or --random"},
+      {{"user", "add", project_, "carol", "--random", "--password-stdin"}, "cannot be used together"},
+      {{"user", "add", project_, "carol", "--random", "--email"}, "option --email needs a value"},
+      {{"series", project_}, "missing COUNT"},
+      {{"series", project_, "three"}, "COUNT must be a whole number"},
+      {{"series", project_, "3", "--chars", "greek"}, "--chars must be one of random|numeral|letter"},
+      {{"series", project_, "3", "--user-length", "x"}, "--user-length must be a whole number"},
+      {{"generate", project_, "--out"}, "option --out needs a value"},
+      {{"upload", project_, "--timeout", "-1"}, "--timeout must be from 0"},
+      {{"hash"}, "missing PASSWORD"},
+      {{"verify", "file"}, "missing NAME"},
+  };
+  for (const Case& c : cases) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.Status, 2) << c.says;
+    EXPECT_THAT(r.Err, HasSubstr(c.says));
+    EXPECT_THAT(r.Err, HasSubstr("--help"));
+    EXPECT_EQ(r.Out, "") << c.says;
+  }
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, AProjectThatCannotBeReadIsRefusedForEveryCommand) {
+  const std::string missing = (root_.Path() / "nothing.htp").string();
+  const std::string folder = root_.Path().string();
+  for (const std::string& path : {missing, folder}) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"users", path},
+             {"user", "add", path, "bob", "--random"},
+             {"user", "remove", path, "bob"},
+             {"series", path, "3"},
+             {"import-csv", path, "x.csv"},
+             {"export-csv", path, (root_.Path() / "out.csv").string()},
+             {"generate", path},
+             {"upload", path},
+             {"save", path},
+             {"publish", path}}) {
+      Result r = Run(args);
+      EXPECT_EQ(r.Status, 1) << args[0] << " " << path;
+      EXPECT_EQ(r.Err, "Can't open project file " + path + "\n");
+    }
+  }
+  EXPECT_FALSE(fs::exists(missing));
+  EXPECT_FALSE(fs::exists(root_.Path() / "out.csv"));
+  EXPECT_TRUE(fs::is_directory(folder));
+}
+
+// --- users ---------------------------------------------------------------------
+
+TEST_F(Cli, UsersListsTabSeparatedInListOrderWithFilters) {
+  TUserList carol = User("carol", "pw", true);
+  carol.Email = "carol@example.org";
+  carol.FullName = "Carol Jones";
+  TUserList odd = User("tab\there", "pw");
+  odd.FullName = "bell\x07here";
+  // File order, not name order: the list is shown as it is held.
+  MakeProject({User("zed", "pw"), carol, odd});
+  Result all = Run({"users", project_});
+  EXPECT_EQ(all.Status, 0);
+  EXPECT_EQ(all.Out,
+            "zed\tEnabled\t\t\n"
+            "carol\tDisabled\tcarol@example.org\tCarol Jones\n"
+            "tab\\x09here\tEnabled\t\tbell\\x07here\n");
+  EXPECT_EQ(Run({"users", project_, "--disabled"}).Out, "carol\tDisabled\tcarol@example.org\tCarol Jones\n");
+  EXPECT_THAT(Lines(Run({"users", project_, "--enabled"}).Out), ::testing::SizeIs(2));
+}
+
+// --- user add / remove / enable / disable ---------------------------------------
+
+TEST_F(Cli, UserAddInsertsSortedWithTrimmedFieldsFromStdin) {
+  MakeProject({User("alice", "pw"), User("dave", "pw")});
+  Result r = Run({"user", "add", project_, "  carol ", "--password-stdin", "--email", " c@example.org ", "--full-name",
+                  "Carol J", "--disabled"},
+                 "  s3cret \n");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err, "");
+  EXPECT_THAT(Names(), ElementsAre("alice", "carol(off)", "dave"));
+  TUserList carol = Find("carol");
+  EXPECT_EQ(carol.Password, "s3cret");
+  EXPECT_EQ(carol.Email, "c@example.org");
+  EXPECT_EQ(carol.FullName, "Carol J");
+
+  // A CR LF line end from a Windows pipe is not part of the password.
+  EXPECT_EQ(Run({"user", "add", project_, "Bob", "--password-stdin"}, "pw2\r\n").Status, 0);
+  EXPECT_EQ(Find("Bob").Password, "pw2");
+  EXPECT_THAT(Names(), ElementsAre("alice", "Bob", "carol(off)", "dave"));
+}
+
+TEST_F(Cli, UserAddRandomPrintsThePasswordItStored) {
+  MakeProject({});
+  Result r = Run({"user", "add", project_, "eve", "--random"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  ASSERT_EQ(Lines(r.Out).size(), 1u);
+  const std::string password = Lines(r.Out)[0];
+  EXPECT_TRUE(std::regex_match(password, std::regex("[0-9A-Za-z]{5,7}"))) << password;
+  EXPECT_EQ(Find("eve").Password, password);
+}
+
+TEST_F(Cli, UserAddRefusalsLeaveTheProjectAsItWas) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  Result dup = Run({"user", "add", project_, " bob ", "--password-stdin"}, "other\n");
+  EXPECT_EQ(dup.Status, 1);
+  EXPECT_EQ(dup.Err, "The User bob has been existed!\n");
+  // Same collation as the desktop: a different case is a different user,
+  // so this one is only refused for its blank password.
+  Result blank = Run({"user", "add", project_, "Bob", "--password-stdin"}, "   \n");
+  EXPECT_EQ(blank.Status, 1);
+  EXPECT_EQ(blank.Err, "A user needs a password.\n");
+  Result noName = Run({"user", "add", project_, "  ", "--random"});
+  EXPECT_EQ(noName.Status, 1);
+  EXPECT_EQ(noName.Err, "A user needs a name.\n");
+  EXPECT_EQ(noName.Out, "");
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, RemoveEnableDisableActOnEveryUserOfThatName) {
+  // Two users of one name (an import makes them): disabling only the first
+  // would leave the second one logging in.
+  MakeProject({User("bob", "one"), User("carol", "pw"), User("bob", "two")});
+  EXPECT_EQ(Run({"user", "disable", project_, "bob"}).Status, 0);
+  EXPECT_THAT(Names(), ElementsAre("bob(off)", "carol", "bob(off)"));
+  EXPECT_EQ(Run({"user", "enable", project_, "bob"}).Status, 0);
+  EXPECT_THAT(Names(), ElementsAre("bob", "carol", "bob"));
+  EXPECT_EQ(Run({"user", "remove", project_, "bob"}).Status, 0);
+  EXPECT_THAT(Names(), ElementsAre("carol"));
+
+  Result missing = Run({"user", "remove", project_, "bob"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Err, "The User bob does not exist!\n");
+  EXPECT_EQ(Run({"user", "disable", project_, "Carol"}).Status, 1);  // names are case-sensitive
+}
+
+TEST_F(Cli, ACommandThatChangesNothingDoesNotRewriteTheProject) {
+  // Hand-written with LF line ends: any rewrite would turn them into CR LF.
+  const std::string text =
+      "[USER0]\nUSERNAME=bob\nPASSWORD=pw\nDISABLED=0\n[GENERAL]\nUSERCOUNT=1\nAUTHUSERFILE=/\n";
+  WriteFile(project_, text);
+  EXPECT_EQ(Run({"user", "enable", project_, "bob"}).Status, 0);
+  EXPECT_EQ(Run({"users", project_}).Status, 0);
+  EXPECT_EQ(Run({"export-csv", project_, (root_.Path() / "u.csv").string()}).Status, 0);
+  WriteFile(root_.Path() / "empty.csv", "no comma here\r\n\r\n");
+  EXPECT_EQ(Run({"import-csv", project_, (root_.Path() / "empty.csv").string()}).Status, 0);
+  EXPECT_EQ(ReadFile(project_), text);
+  EXPECT_EQ(Run({"user", "disable", project_, "bob"}).Status, 0);
+  EXPECT_NE(ReadFile(project_), text);
+  EXPECT_THAT(Names(), ElementsAre("bob(off)"));
+}
+
+// --- series ----------------------------------------------------------------------
+
+TEST_F(Cli, SeriesAddsSortedUniqueUsersAndPrintsThem) {
+  MakeProject({User("m", "pw")});
+  Result r = Run({"series", project_, "40", "--user-length", "3", "--password-length", "9", "--user-chars", "letter",
+                  "--user-case", "lower", "--password-chars", "numeral"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err, "");  // no progress line off a terminal
+  UserList users;
+  ProjectSettings settings;
+  ASSERT_TRUE(LoadProjectFile(project_, users, settings));
+  EXPECT_EQ(users.CountUsers(), 41u);
+  EXPECT_TRUE(users.InNameOrder());
+  const std::vector<std::string> printed = Lines(r.Out);
+  ASSERT_EQ(printed.size(), 40u);
+  for (const std::string& line : printed) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, std::regex("([a-z]{3})\t([0-9]{9})"))) << line;
+    const TUserList* user = users.FindUser(m[1].str());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(user->Password, m[2].str());
+    EXPECT_FALSE(user->Disabled);
+  }
+}
+
+TEST_F(Cli, SeriesCountAndLengthsOutsideTheDialogsRangesAreRefused) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  for (const char* count : {"0", "100000", "-3", "99999999999999999999"}) {
+    Result r = Run({"series", project_, count});
+    EXPECT_EQ(r.Status, 1) << count;
+    EXPECT_THAT(r.Err, HasSubstr("COUNT must be from 1 to 4096")) << count;
+  }
+  Result longName = Run({"series", project_, "3", "--user-length", "256"});
+  EXPECT_EQ(longName.Status, 1);
+  EXPECT_EQ(longName.Err, "--user-length must be from 1 to 255, not 256.\n");
+  EXPECT_EQ(Run({"series", project_, "3", "--password-length", "0"}).Status, 1);
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, SeriesThatRunsOutOfNamesKeepsWhatItMadeAndSaysSo) {
+  MakeProject({User("7", "pw")});
+  Result r = Run({"series", project_, "12", "--user-length", "1", "--chars", "numeral"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_THAT(r.Err, HasSubstr("Only 9 of 12 users were created"));
+  EXPECT_EQ(Lines(r.Out).size(), 9u);
+  EXPECT_THAT(Names(), ElementsAre("0", "1", "2", "3", "4", "5", "6", "7", "8", "9"));
+}
+
+TEST_F(Cli, ProgressAppearsOnATerminalOnly) {
+  MakeProject({});
+  Result quiet = Run({"series", project_, "4096"});
+  EXPECT_EQ(quiet.Status, 0);
+  EXPECT_EQ(quiet.Err, "");
+  Result terminal = clitest::RunCliOnTerminal({"series", project_, "600"}, dataHome_);
+  EXPECT_EQ(terminal.Status, 0);
+  EXPECT_THAT(terminal.Out, HasSubstr("Creating users: 600/600"));
+  EXPECT_EQ(Names().size(), 4696u);
+}
+
+// --- CSV -------------------------------------------------------------------------
+
+TEST_F(Cli, CsvExportAndImportCarryTheWholeList) {
+  TUserList carol = User("carol", "c pw", true);
+  carol.Notes = "two\r\nlines";
+  MakeProject({User("bob", "pw"), carol});
+  const fs::path csv = root_.Path() / "users.csv";
+  Result out = Run({"export-csv", project_, csv.string()});
+  EXPECT_EQ(out.Status, 0) << out.Err;
+  UserList expected;
+  expected.AppendUser(User("bob", "pw"));
+  expected.AppendUser(carol);
+  EXPECT_EQ(ReadFile(csv), ExportCsv(expected));
+
+  // Into a project that has users already: added at their place by name,
+  // duplicates included, as the desktop import does.
+  const std::string first = project_;
+  project_ = (root_.Path() / "second.htp").string();
+  MakeProject({User("alice", "pw"), User("bob", "old")});
+  Result in = Run({"import-csv", project_, csv.string()});
+  EXPECT_EQ(in.Status, 0) << in.Err;
+  EXPECT_EQ(in.Err, "");
+  EXPECT_THAT(Names(), ElementsAre("alice", "bob", "bob", "carol(off)"));
+  EXPECT_EQ(Find("carol").Notes, "two\r\nlines");
+  EXPECT_EQ(Find("carol").Password, "c pw");
+}
+
+TEST_F(Cli, CsvFilesThatCannotBeUsedAreRefused) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  const std::string missing = (root_.Path() / "none.csv").string();
+  Result in = Run({"import-csv", project_, missing});
+  EXPECT_EQ(in.Status, 1);
+  EXPECT_EQ(in.Err, "Can't open CSV file " + missing + "\n");
+  const std::string unwritable = (root_.Path() / "no" / "such" / "folder.csv").string();
+  Result out = Run({"export-csv", project_, unwritable});
+  EXPECT_EQ(out.Status, 1);
+  EXPECT_EQ(out.Err, "Can't write CSV file " + unwritable + "\n");
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, LargeCsvImportsInPiecesExactlyAsAWhole) {
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += "\"user" + std::to_string(i) + "\",\"pw\",\"true\"\r\n";
+  text += "\"last\",\"pw\"";  // no line end after the last line
+  WriteFile(root_.Path() / "big.csv", text);
+  MakeProject({});
+  EXPECT_EQ(Run({"import-csv", project_, (root_.Path() / "big.csv").string()}).Status, 0);
+  UserList imported, whole;
+  ProjectSettings settings;
+  ASSERT_TRUE(LoadProjectFile(project_, imported, settings));
+  ImportCsv(text, whole);
+  EXPECT_TRUE(ExportCsv(imported) == ExportCsv(whole));
+  EXPECT_EQ(imported.CountUsers(), 30001u);
+}
+
+// --- generate --------------------------------------------------------------------
+
+TEST_F(Cli, GenerateRefusesInTheDesktopsOrder) {
+  ProjectSettings settings;
+  settings.AuthUserFile = " ";
+  settings.FtpServerPath = "";
+  settings.AuthName = "";
+  MakeProject({User("bob", "pw", true)}, settings);
+  auto refusal = [this] { return Run({"generate", project_}); };
+  EXPECT_EQ(refusal().Err, "Please define user/password list.\n");
+  MakeProject({User("bob", "pw")}, settings);
+  EXPECT_EQ(refusal().Err, "Please define remote FTP path of the .htpasswd file.\n");
+  settings.AuthUserFile = "/";
+  MakeProject({User("bob", "pw")}, settings);
+  EXPECT_EQ(refusal().Err, "Please define FULL HOST path of your FTP server.\n");
+  settings.FtpServerPath = "/home/me/";
+  MakeProject({User("bob", "pw")}, settings);
+  Result r = refusal();
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "Please define text shows in the password dialog.\n");
+  EXPECT_EQ(r.Out, "");
+  EXPECT_FALSE(fs::exists(WorkFile(".htaccess")));
+}
+
+TEST_F(Cli, GenerateWritesWhatTheDesktopGeneratorWrites) {
+  ProjectSettings settings;
+  settings.FtpServerPath = " /home/me/ ";
+  settings.AuthUserFile = "/members/";
+  settings.AuthName = "Staff only";
+  settings.RedirectError = true;
+  settings.RedirectErrorPage = "http://example.org/denied.htm";
+  MakeProject({User("zoe", "zpw"), User("adam", ""), User("off", "x", true), User("bob", "longpassword")}, settings);
+
+  Result r = Run({"generate", project_});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out, "* Generate .htaccess file ... OK!\n\n* Generate .htpasswd file ... OK!\n\n");
+  EXPECT_EQ(r.Err, "");
+
+  // The desktop program's generator on the same project, in another folder.
+  UserList users;
+  ProjectSettings read;
+  ASSERT_TRUE(LoadProjectFile(project_, users, read));
+  TempDir desktop;
+  testing::StringLog log;
+  ASSERT_TRUE(WriteAccessFiles(users, read, log, desktop.Path()));
+  EXPECT_EQ(ReadFile(WorkFile(".htaccess")), ReadFile(desktop.Path() / ".htaccess"));
+
+  const std::vector<std::string> ours = Lines(ReadFile(WorkFile(".htpasswd")));
+  const std::vector<std::string> theirs = Lines(ReadFile(desktop.Path() / ".htpasswd"));
+  const char* passwords[] = {"zpw", "", "longpassword"};
+  ASSERT_EQ(ours.size(), 3u);
+  ASSERT_EQ(theirs.size(), 3u);
+  for (std::size_t i = 0; i < ours.size(); ++i) {
+    ASSERT_EQ(ours[i].back(), '\r');
+    const std::string name = ours[i].substr(0, ours[i].find(':'));
+    const std::string hash = ours[i].substr(name.size() + 1, 13);
+    EXPECT_EQ(name, theirs[i].substr(0, theirs[i].find(':')));
+    EXPECT_EQ(ours[i].size(), name.size() + 1 + 13 + 1);
+    EXPECT_EQ(Crypt(passwords[i], hash), hash) << name;
+  }
+}
+
+TEST_F(Cli, GenerateOutWritesIntoThatFolderOnly) {
+  MakeProject({User("bob", "pw")});
+  TempDir out;
+  Result r = Run({"generate", project_, "--out", out.Path().string()});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_TRUE(fs::exists(out.Path() / ".htaccess"));
+  EXPECT_TRUE(fs::exists(out.Path() / ".htpasswd"));
+  EXPECT_FALSE(fs::exists(WorkFile(".htaccess")));
+
+  Result missing = Run({"generate", project_, "--out", (out.Path() / "nope").string()});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Err, "The specified directory does not exist!\n");
+}
+
+// --- hash and verify ----------------------------------------------------------------
+
+TEST_F(Cli, HashAgreesWithTheSystemCrypt) {
+  Result salted = Run({"hash", "--salt", "ab", "secret"});
+  EXPECT_EQ(salted.Status, 0);
+  EXPECT_EQ(salted.Out, Crypt("secret", "ab") + "\n");
+  Result fresh = Run({"hash", "--stdin"}, "pass word\n");
+  ASSERT_EQ(fresh.Status, 0);
+  const std::string hash = Lines(fresh.Out).at(0);
+  EXPECT_TRUE(std::regex_match(hash, std::regex("[0-9A-Za-z]{2}[./0-9A-Za-z]{11}"))) << hash;
+  EXPECT_EQ(Crypt("pass word", hash), hash);
+  // "--" lets a password begin with a dash.
+  EXPECT_EQ(Run({"hash", "--salt", "ab", "--", "-dash"}).Out, Crypt("-dash", "ab") + "\n");
+}
+
+TEST_F(Cli, HashRefusesASaltOutsideTheAlphabet) {
+  for (const char* salt : {"a", "abc", "a$", ""}) {
+    Result r = Run({"hash", "--salt", salt, "pw"});
+    EXPECT_EQ(r.Status, 1) << salt;
+    EXPECT_THAT(r.Err, HasSubstr("The salt must be two characters")) << salt;
+  }
+}
+
+TEST_F(Cli, VerifyChecksHashesFromHashAndFromCrypt) {
+  const std::string fromCli = Lines(Run({"hash", "--salt", "x.", "first"}).Out).at(0);
+  const fs::path file = root_.Path() / ".htpasswd";
+  WriteFile(file, "# comment\r\n\r\nann:" + fromCli + "\r\nbob:" + Crypt("second", "Q7") + "\nann:" +
+                      Crypt("other", "zz") + "\r\n");
+  auto verify = [&](const std::string& name, const std::string& password) {
+    return Run({"verify", file.string(), name}, password + "\n");
+  };
+  EXPECT_EQ(verify("ann", "first").Status, 0);
+  EXPECT_EQ(verify("bob", "second").Status, 0);
+  Result wrong = verify("bob", "Second");
+  EXPECT_EQ(wrong.Status, 1);
+  EXPECT_EQ(wrong.Err, "The password does not match.\n");
+  EXPECT_EQ(verify("ann", "other").Status, 1);  // the first line of a name is the one that counts
+  Result nobody = verify("carol", "x");
+  EXPECT_EQ(nobody.Status, 1);
+  EXPECT_EQ(nobody.Err, "The User carol does not exist!\n");
+  Result noFile = Run({"verify", (root_.Path() / "none").string(), "ann"}, "first\n");
+  EXPECT_EQ(noFile.Status, 1);
+  EXPECT_THAT(noFile.Err, HasSubstr("Can't open password file"));
+}
+
+TEST_F(Cli, VerifyAgainstAFileThatGenerateWrote) {
+  MakeProject({User("bob", "pw1"), User("carol", "pw2")});
+  ASSERT_EQ(Run({"generate", project_}).Status, 0);
+  const std::string file = WorkFile(".htpasswd").string();
+  EXPECT_EQ(Run({"verify", file, "carol"}, "pw2\n").Status, 0);
+  EXPECT_EQ(Run({"verify", file, "carol"}, "pw1\n").Status, 1);
+}
+
+}  // namespace
+}  // namespace pellora
