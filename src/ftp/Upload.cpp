@@ -151,7 +151,14 @@ bool Uploader::Run(const UploadInputs& in) {
 }
 
 std::optional<std::string> Uploader::Stop() {
-  if (!client_.Connected()) return std::nullopt;
+  // Stop pressed again while the first press still waits for the QUIT reply
+  // would close the connection under that wait.
+  if (stopping_ || !client_.Connected()) return std::nullopt;
+  stopping_ = true;
+  struct Done {
+    bool& stopping;
+    ~Done() { stopping = false; }
+  } done{stopping_};
   client_.Abort();
   // A server that stays silent must not keep Stop from ending the session.
   const std::int32_t saved = client_.TimeOut;

@@ -67,6 +67,7 @@ class Uploader {
   TFtpClient& client_;
   LogSink& log_;
   bool running_ = false;
+  bool stopping_ = false;
   std::string host_;
   std::int32_t port_ = 0;
 };

@@ -350,11 +350,15 @@ TEST_F(UploadTest, StopOnASilentServerEndsTheUpload) {
   uploader.QuitGraceMs = 200;
   int pumped = 0;
   std::optional<std::string> stopError = "(not stopped)";
+  std::optional<std::string> secondStop = "(not stopped)";
   client.Pump = [&] {
-    if (++pumped == 4) stopError = uploader.Stop();
+    ++pumped;
+    if (pumped == 4) stopError = uploader.Stop();
+    if (pumped == 6) secondStop = uploader.Stop();  // inside the first Stop's wait for the QUIT reply
   };
   EXPECT_FALSE(Run(server.Port()));
   EXPECT_EQ(stopError, std::nullopt);
+  EXPECT_EQ(secondStop, std::nullopt);
   EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "\n* Disconnected\n");
   EXPECT_EQ(server.Commands(), Lines{"QUIT\r\n"});
   EXPECT_FALSE(client.Connected());
