@@ -51,10 +51,11 @@ std::string_view CutToCharacters(std::string_view text, std::size_t max) {
   return text;
 }
 
-// Names and values are single lines in the file; a line break inside one
-// would start a new line that reads as another key or section.
+// Names and values are single lines in the file: a line break inside one
+// would start a line that reads as another key or section, and a NUL would
+// end the text for the reader, losing everything after it.
 void CopyOneLine(char* out, std::string_view text) {
-  for (char c : text) *out++ = (c == '\r' || c == '\n') ? ' ' : c;
+  for (char c : text) *out++ = (c == '\r' || c == '\n' || c == '\0') ? ' ' : c;
 }
 
 }  // namespace

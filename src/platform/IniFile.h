@@ -40,7 +40,8 @@ class IniFile {
   // fallback (as given) when the section or the key is missing.
   std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
   // Sets key in section, appending the section and the key when missing.
-  // A value is one line: CR and LF inside it are written as spaces.
+  // A value is one line of text: CR, LF and NUL inside it (or inside a
+  // name) are stored as spaces.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   std::size_t SectionCount() const { return sections_.size(); }

@@ -21,10 +21,9 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
 // to its default as read from a file (AUTHUSERFILE, AUTHNAME and
 // FTPSERVERPATH missing read as empty, unlike a new project). False, with
 // nothing changed, when there is no readable file at path.
-// Controls take the settings in this order, so that their change reactions
-// run as they always have: AUTHUSERFILE, AUTHNAME, FTPSERVERPATH,
-// TOFTPSERVER, REDIRECTERROR, REDIRECTERRORPAGE, FTPHOST, FTPPORT, FTPUSER,
-// FTPPASSWORD, FTPWEBDIRECTORY, LOCALDIRECTORY, FTPPASSIVE.
+// Controls take the loaded settings in this order, so that their change
+// reactions run as they always have:
+// AUTHUSERFILE, AUTHNAME, FTPSERVERPATH, TOFTPSERVER, REDIRECTERROR, REDIRECTERRORPAGE, FTPHOST, FTPPORT, FTPUSER, FTPPASSWORD, FTPWEBDIRECTORY, LOCALDIRECTORY, FTPPASSIVE
 bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings);
 
 }  // namespace pellora

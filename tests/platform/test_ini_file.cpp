@@ -67,13 +67,22 @@ TEST(IniFile, ValuesAreCutTo2047CharactersOnARead) {
   EXPECT_EQ(read, "a" + (accents + accents).substr(0, 2 * 2046));
 }
 
-TEST(IniFile, ALineBreakInAValueCannotStartANewKeyOrSection) {
+TEST(IniFile, ALineBreakOrNulInAValueCannotBreakTheFile) {
   IniFile ini;
   ini.WriteString("USER0", "USERNAME", "bob\r\n[GENERAL]\r\nUSERCOUNT=99");
+  ini.WriteString("USER0", "NOTES", std::string("a\0b", 3));
+  ini.WriteString("USER1", "USERNAME", "carl");
   IniFile back;
   back.Parse(ini.Text());
   EXPECT_FALSE(back.HasSection("GENERAL"));
   EXPECT_EQ(back.ReadString("USER0", "USERNAME", ""), "bob  [GENERAL]  USERCOUNT=99");
+  EXPECT_EQ(back.ReadString("USER0", "NOTES", ""), "a b");
+  EXPECT_EQ(back.ReadString("USER1", "USERNAME", ""), "carl");
+  // Replacing a value by a shorter or a longer one.
+  ini.WriteString("USER0", "USERNAME", "x\ny");
+  EXPECT_EQ(ini.ReadString("USER0", "USERNAME", ""), "x y");
+  ini.WriteString("USER0", "USERNAME", std::string(100, 'z'));
+  EXPECT_EQ(ini.ReadString("USER0", "USERNAME", ""), std::string(100, 'z'));
 }
 
 TEST(IniFile, NulEndsTheText) {
