@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace pellora {
 
@@ -48,7 +49,10 @@ void TFormLog::FormCreate() {
   BtnOk->setText("Close");
 }
 
-void TFormLog::Clear() { MemoLog->clear(); }
+void TFormLog::Clear() {
+  pending_.clear();
+  MemoLog->clear();
+}
 
 void TFormLog::AddLine(std::string_view text) {
   AddLine(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -62,23 +66,42 @@ void TFormLog::AddLine(const QString& text) {
   // A new line starts where the last one ended; when the text ends inside a
   // line (after AppendText), the break goes in front instead, as a memo's
   // line list does it.
-  const bool atLineStart = MemoLog->document()->lastBlock().length() <= 1;
+  const bool atLineStart =
+      pending_.isEmpty() ? MemoLog->document()->lastBlock().length() <= 1 : pending_.endsWith('\n');
   InsertAtEnd(atLineStart ? Lf(text) + '\n' : '\n' + Lf(text));
 }
 
 void TFormLog::AppendText(const QString& text) { InsertAtEnd(Lf(text)); }
 
 void TFormLog::InsertAtEnd(const QString& text) {
+  // Text waits until the event loop turns (an upload's waits turn it), so a
+  // burst of lines costs one layout of the text area instead of one per line.
+  pending_ += text;
+  if (!flushQueued_) {
+    flushQueued_ = true;
+    QTimer::singleShot(0, this, &TFormLog::Flush);
+  }
+}
+
+void TFormLog::Flush() {
+  flushQueued_ = false;
+  if (pending_.isEmpty()) return;
   // Inserting at the end keeps long reports cheap: the document is never rebuilt.
   QTextCursor cursor(MemoLog->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
+  cursor.insertText(pending_);
+  pending_.clear();
   MemoLog->setTextCursor(cursor);
   MemoLog->verticalScrollBar()->setValue(MemoLog->verticalScrollBar()->maximum());
 }
 
-QStringList TFormLog::Lines() const {
-  QStringList lines = MemoLog->toPlainText().split('\n');
+QString TFormLog::Text() {
+  Flush();
+  return MemoLog->toPlainText();
+}
+
+QStringList TFormLog::Lines() {
+  QStringList lines = Text().split('\n');
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
   return lines;
 }
@@ -89,6 +112,7 @@ void TFormLog::ShowLog() {
     move(owner.center() - rect().center());
     placed_ = true;
   }
+  Flush();
   show();
   raise();
   activateWindow();

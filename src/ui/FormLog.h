@@ -41,8 +41,10 @@ class TFormLog : public QWidget, public LogSink {
   void SetStopHandler(std::function<void()> handler) { stopHandler_ = std::move(handler); }
 
   // The text as lines: a break at the very end starts no line of its own.
-  QStringList Lines() const;
-  QString Text() const { return MemoLog->toPlainText(); }
+  QStringList Lines();
+  QString Text();
+  // Puts text added since the last event loop turn into the text area.
+  void Flush();
 
  public slots:
   void BtnStopClick();
@@ -56,6 +58,8 @@ class TFormLog : public QWidget, public LogSink {
   void InsertAtEnd(const QString& text);
 
   std::function<void()> stopHandler_;
+  QString pending_;  // added but not yet in the text area: lines come in bursts
+  bool flushQueued_ = false;
   bool placed_ = false;
 };
 

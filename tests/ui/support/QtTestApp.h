@@ -4,3 +4,9 @@
 // The one QApplication of a widget test program, made on first use with the
 // offscreen platform and XDG_DATA_HOME pointed at a fresh temporary folder.
 QApplication& TestApp();
+
+#include <ostream>
+#include <QString>
+
+// Lets test failures print texts readably.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

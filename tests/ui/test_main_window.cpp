@@ -1,0 +1,355 @@
+// The main window driven as an operator would: clicks on real buttons, tabs
+// and menu items, typing into fields, dialogs answered by a script.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "core/ProjectSettings.h"
+#include "platform/WorkingFolder.h"
+#include "support/QtTestApp.h"
+#include "support/ScriptedPrompts.h"
+#include "ui/FormAbout.h"
+#include "ui/FormLog.h"
+#include "ui/FormMain.h"
+
+namespace {
+
+using pellora::ProjectSettings;
+using pellora::TFormMain;
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    std::filesystem::remove(pellora::WorkingFolder() + "config.htp");
+    form = std::make_unique<TFormMain>(prompts);
+    log = std::make_unique<pellora::TFormLog>(form.get());
+    about = std::make_unique<pellora::TFormAboutBox>(form.get());
+    form->FormLog = log.get();
+    form->FormAboutBox = about.get();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  void TearDown() override {
+    about.reset();
+    log.reset();
+    form.reset();
+  }
+
+  void ClickTab(int index) {
+    QTabBar* bar = form->PageControlMain->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+  }
+  void Click(QAction* toolAction) {
+    auto* button = qobject_cast<QToolButton*>(form->ToolBarMain->widgetForAction(toolAction));
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  void ExpectStep(int step) {
+    EXPECT_EQ(form->CurrentStep, step);
+    EXPECT_EQ(form->PageControlMain->currentIndex(), step);
+    EXPECT_EQ(form->BtnBack->isEnabled(), step != 0);
+    EXPECT_EQ(form->BtnNext->isEnabled(), step != 3);
+  }
+  void ExpectFtpMode(bool ftp) {
+    for (QWidget* w : std::initializer_list<QWidget*>{form->EdtHost, form->EdtUser, form->EdtPassword,
+                                                      form->EdtWebDirectory, form->BtnFtpNow})
+      EXPECT_EQ(w->isEnabled(), ftp) << w->objectName().toStdString();
+    for (QWidget* w : std::initializer_list<QWidget*>{form->EdtDirectory, form->BtnBrowse, form->BtnSaveNow})
+      EXPECT_EQ(w->isEnabled(), !ftp) << w->objectName().toStdString();
+    EXPECT_TRUE(form->EdtPort->isEnabled());
+    EXPECT_TRUE(form->chkFTPPassive->isEnabled());
+    EXPECT_EQ(form->RdoFtpServer->isChecked(), ftp);
+    EXPECT_EQ(form->RdoLocalHardDisk->isChecked(), !ftp);
+  }
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<TFormMain> form;
+  std::unique_ptr<pellora::TFormLog> log;
+  std::unique_ptr<pellora::TFormAboutBox> about;
+};
+
+ProjectSettings Unusual() {
+  ProjectSettings s;
+  s.AuthUserFile = " /home/me/private ";
+  s.FtpServerPath = "/var/www/me/";
+  s.AuthName = "Staff";
+  s.RedirectError = true;
+  s.RedirectErrorPage = "http://me.example/denied.htm";
+  s.ToFtpServer = false;
+  s.FtpHost = "ftp.me.example";
+  s.FtpPort = "2121";
+  s.FtpUser = "me";
+  s.FtpPassword = "s3cr\xC3\xA9t";
+  s.FtpWebDirectory = "/www/members/";
+  s.LocalDirectory = "/tmp/out";
+  s.FtpPassive = false;
+  return s;
+}
+
+TEST_F(MainWindow, StartsUntitledOnTheFirstPageWithEveryDefault) {
+  ExpectStep(0);
+  EXPECT_EQ(form->Settings(), ProjectSettings{});
+  ExpectFtpMode(true);
+  EXPECT_EQ(form->windowTitle(), "Pellora - Untitled");
+  EXPECT_EQ(form->ProjectFileName, "Untitled");
+  EXPECT_TRUE(form->Untitled);
+  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->ViewFilter, 0);
+  EXPECT_TRUE(form->MIViewAllUsers->isChecked());
+  EXPECT_FALSE(form->MIViewEnabledUsers->isChecked());
+  EXPECT_FALSE(form->MIViewDisabledUsers->isChecked());
+  EXPECT_EQ(form->Users().CountUsers(), 0u);
+  EXPECT_EQ(form->EdtPassword->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(form->centralWidget()->width(), 652);
+  EXPECT_EQ(form->ToolBarMain->height() + form->centralWidget()->height(), 421);
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
+  QStringList tabs;
+  for (int i = 0; i < form->PageControlMain->count(); ++i) tabs << form->PageControlMain->tabText(i);
+  EXPECT_EQ(tabs, (QStringList{"Step - 1", "Step - 2", "Step - 3", "Upload password files ..."}));
+  EXPECT_EQ(form->BtnBack->text(), "<<  Back");
+  EXPECT_EQ(form->BtnNext->text(), "Next  >>");
+  EXPECT_TRUE(form->LblOptionsTitle->font().bold());
+
+  auto texts = [](const QList<QAction*>& actions, auto text) {
+    QStringList out;
+    for (QAction* a : actions) out << (a->isSeparator() ? QString("-") : text(a));
+    return out;
+  };
+  auto caption = [](QAction* a) { return a->text(); };
+  auto hint = [](QAction* a) { return a->toolTip(); };
+  EXPECT_EQ(texts(form->ToolBarMain->actions(), hint),
+            (QStringList{"New project", "Open project", "-", "Save project", "-", "Online Frequently Asked Questions"}));
+  EXPECT_EQ(texts(form->menuBar()->actions(), caption), (QStringList{"Project", "Help"}));
+  EXPECT_EQ(texts(form->MenuProject->actions(), caption),
+            (QStringList{"New project", "Open project", "-", "Save project", "Save project as ...", "-", "Exit"}));
+  EXPECT_EQ(texts(form->MenuHelp->actions(), caption),
+            (QStringList{"Help document", "-", "Visit website", "Contact us", "-", "About ..."}));
+  EXPECT_EQ(texts(form->PopupMenuUser->actions(), caption),
+            (QStringList{"Add User", "Edit User's Property", "-", "Create Random User/Password Series", "-",
+                         "Delete Selected User", "Delete All Users", "-", "Cancel"}));
+  EXPECT_EQ(texts(form->PopupMenuViewUsers->actions(), caption),
+            (QStringList{"View All Users", "View Enabled Users", "View Disabled Users"}));
+
+  // Tests and later commands find the controls by the names they carry.
+  for (const char* name : {"ListViewUser", "BtnViewUsers", "TbnAddUser", "TbnCreateUser", "TbnEditUser",
+                           "TbnDeleteUser", "TbnDeleteAllUsers", "btnsavecsv", "btnloadcsv", "EdtFtpServerPath",
+                           "EdtAuthUserFile", "EdtAuthName", "chkRedirectErrPage", "edtErrPage", "BtnGenerate",
+                           "BtnViewHtaccess", "BtnViewHtpasswd", "RdoFtpServer", "EdtHost", "EdtPort", "EdtUser",
+                           "chkFTPPassive", "EdtPassword", "EdtWebDirectory", "BtnFtpNow", "RdoLocalHardDisk",
+                           "EdtDirectory", "BtnBrowse", "BtnSaveNow", "BtnHelp", "BtnBack", "BtnNext", "BtnExit",
+                           "ImageLogo", "PageControlMain", "ToolBarMain"})
+    EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
+  EXPECT_EQ(form->TbnDeleteAllUsers->toolTip(), "Remove all users");
+  EXPECT_EQ(form->btnloadcsv->toolTip(), "Load user list from .CSV file");
+}
+
+TEST_F(MainWindow, NextThreeTimesReachesTheLastPageAndOnceMoreDoesNothing) {
+  for (int step = 1; step <= 3; ++step) {
+    QTest::mouseClick(form->BtnNext, Qt::LeftButton);
+    ExpectStep(step);
+  }
+  QTest::mouseClick(form->BtnNext, Qt::LeftButton);
+  form->BtnNextClick();  // even when reached some other way
+  ExpectStep(3);
+  for (int step = 2; step >= 0; --step) {
+    QTest::mouseClick(form->BtnBack, Qt::LeftButton);
+    ExpectStep(step);
+  }
+  form->BtnBackClick();
+  ExpectStep(0);
+  EXPECT_FALSE(form->Modified);
+}
+
+TEST_F(MainWindow, ClickingATabMovesTheWizardThere) {
+  ClickTab(3);
+  ExpectStep(3);
+  ClickTab(1);
+  ExpectStep(1);
+  QTest::mouseClick(form->BtnNext, Qt::LeftButton);
+  ExpectStep(2);
+  ClickTab(0);
+  ExpectStep(0);
+}
+
+TEST_F(MainWindow, TypingTheSameTextAgainStillMarksTheProject) {
+  ClickTab(3);
+  QTest::keyClicks(form->EdtHost, "ftp.example.net");
+  form->Modified = false;
+  form->EdtHost->selectAll();
+  QTest::keyClick(form->EdtHost, Qt::Key_Delete);
+  QTest::keyClicks(form->EdtHost, "ftp.example.net");
+  EXPECT_EQ(form->EdtHost->text(), "ftp.example.net");
+  EXPECT_TRUE(form->Modified);
+}
+
+TEST_F(MainWindow, RadioButtonsSwitchTheFieldsWithoutMarkingTheProject) {
+  ClickTab(3);
+  const QString title = form->windowTitle();
+  QTest::mouseClick(form->RdoLocalHardDisk, Qt::LeftButton, {}, QPoint(6, form->RdoLocalHardDisk->height() / 2));
+  ExpectFtpMode(false);
+  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->windowTitle(), title);
+  EXPECT_FALSE(form->Settings().ToFtpServer);
+
+  // The port stays editable in local mode.
+  form->EdtPort->setFocus();
+  form->EdtPort->selectAll();
+  QTest::keyClicks(form->EdtPort, "2121");
+  EXPECT_EQ(form->EdtPort->text(), "2121");
+  EXPECT_TRUE(form->Modified);
+
+  form->Modified = false;
+  QTest::mouseClick(form->RdoFtpServer, Qt::LeftButton, {}, QPoint(6, form->RdoFtpServer->height() / 2));
+  ExpectFtpMode(true);
+  EXPECT_FALSE(form->Modified);
+}
+
+TEST_F(MainWindow, EveryFieldAndBothCheckBoxesMarkTheProjectAlsoWhenSetByProgram) {
+  for (QLineEdit* edit : {form->EdtAuthUserFile, form->EdtFtpServerPath, form->EdtAuthName, form->edtErrPage,
+                          form->EdtHost, form->EdtPort, form->EdtUser, form->EdtPassword, form->EdtWebDirectory,
+                          form->EdtDirectory}) {
+    form->Modified = false;
+    edit->setText(edit->text() + "x");
+    EXPECT_TRUE(form->Modified) << edit->objectName().toStdString();
+  }
+  for (QCheckBox* box : {form->chkRedirectErrPage, form->chkFTPPassive}) {
+    form->Modified = false;
+    box->setChecked(!box->isChecked());
+    EXPECT_TRUE(form->Modified) << box->objectName().toStdString();
+    form->Modified = false;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    EXPECT_TRUE(form->Modified) << box->objectName().toStdString();
+  }
+}
+
+TEST_F(MainWindow, PageMovesTheViewFilterAndHelpLeaveTheProjectAlone) {
+  ClickTab(2);
+  QTest::mouseClick(form->BtnNext, Qt::LeftButton);
+  QTest::mouseClick(form->BtnBack, Qt::LeftButton);
+  form->MIViewDisabledUsers->trigger();
+  EXPECT_EQ(form->ViewFilter, 2);
+  EXPECT_TRUE(form->MIViewDisabledUsers->isChecked());
+  EXPECT_FALSE(form->MIViewAllUsers->isChecked());
+  QTest::mouseClick(form->BtnHelp, Qt::LeftButton);
+  EXPECT_FALSE(form->Modified);
+}
+
+TEST_F(MainWindow, AppliedSettingsReadBackAndResetRestoresTheDefaults) {
+  const std::string name = form->ProjectFileName;
+  form->ApplySettings(Unusual());
+  EXPECT_EQ(form->Settings(), Unusual());
+  ExpectFtpMode(false);
+  EXPECT_TRUE(form->Modified);
+  form->ShowStep(3);
+  form->MIViewEnabledUsers->trigger();
+
+  form->Modified = false;
+  form->ResetProjectSettings();
+  EXPECT_EQ(form->Settings(), ProjectSettings{});
+  ExpectStep(0);
+  ExpectFtpMode(true);
+  EXPECT_EQ(form->ViewFilter, 0);
+  EXPECT_TRUE(form->MIViewAllUsers->isChecked());
+  EXPECT_EQ(form->ProjectFileName, name);
+  EXPECT_TRUE(form->Untitled);
+}
+
+TEST_F(MainWindow, HelpAndWebLinksGoToTheDesktop) {
+  QTest::mouseClick(form->BtnHelp, Qt::LeftButton);
+  form->MIHelpDocument->trigger();
+  Click(form->TbnFAQ);
+  form->MIVisitWebsite->trigger();
+  form->MIContactUs->trigger();
+  form->ShowStep(1);
+  QTest::mouseClick(form->LblFullPathLink, Qt::LeftButton, {}, QPoint(4, form->LblFullPathLink->height() / 2));
+
+  const QUrl help = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html");
+  ASSERT_EQ(prompts.Opened().size(), 6u);
+  EXPECT_EQ(prompts.Opened()[0], help);
+  EXPECT_EQ(prompts.Opened()[1], help);
+  EXPECT_EQ(prompts.Opened()[2].toString(), "https://www.pellora.example/faq.htm");
+  EXPECT_EQ(prompts.Opened()[3].toString(), "https://www.pellora.example/");
+  EXPECT_EQ(prompts.Opened()[4].toString(), "mailto:support@pellora.example?subject=Pellora");
+  EXPECT_EQ(prompts.Opened()[5].toString(), "https://www.pellora.example/fullpath.htm");
+  EXPECT_EQ(form->LblFullPathLink->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_TRUE(form->LblFullPathLink->font().underline());
+
+  EXPECT_EQ(pellora::HelpFilePath("/"), "/help.html");
+  EXPECT_EQ(pellora::HelpFilePath("/opt/pellora"), "/opt/pellora/help.html");
+}
+
+TEST_F(MainWindow, AboutBoxIsModalAndCloses) {
+  bool wasModal = false;
+  QString title;
+  QTimer::singleShot(0, [&] {
+    wasModal = QApplication::activeModalWidget() == about.get();
+    title = about->windowTitle();
+    QTest::mouseClick(about->BtnClose, Qt::LeftButton);
+  });
+  form->MIAbout->trigger();
+  EXPECT_TRUE(wasModal);
+  EXPECT_EQ(title, "About");
+  EXPECT_FALSE(about->isVisible());
+  EXPECT_EQ(about->Version->text(), "Version 2.2");
+  EXPECT_EQ(about->ProductName->text(), "Pellora");
+}
+
+TEST_F(MainWindow, ExitClosesTheWindow) {
+  QTest::mouseClick(form->BtnExit, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  form->show();
+  form->MIExit->trigger();
+  EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindow, AMegabytePastedIntoAFieldIsKeptAndTheWindowStaysUsable) {
+  const QString big(1 << 20, QChar('a'));
+  QApplication::clipboard()->setText(big);
+  ClickTab(3);
+  form->EdtHost->setFocus();
+  QTest::keyClick(form->EdtHost, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(form->EdtHost->text().size(), big.size());
+  EXPECT_EQ(form->Settings().FtpHost.size(), big.size());
+  EXPECT_TRUE(form->Modified);
+  form->grab();
+  QTest::keyClicks(form->EdtHost, "b");
+  EXPECT_EQ(form->EdtHost->text().size(), big.size() + 1);
+  QTest::mouseClick(form->BtnBack, Qt::LeftButton);
+  ExpectStep(2);
+}
+
+TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
+  TestApp();
+  const std::string config = pellora::WorkingFolder() + "config.htp";
+  {
+    std::ofstream out(config, std::ios::binary);
+    out << "[GENERAL]\r\nUSERCOUNT=0\r\nAUTHNAME=Club\r\n";
+  }
+  ScriptedPrompts prompts;
+  {
+    TFormMain form(prompts);
+    EXPECT_EQ(form.windowTitle().toStdString(), "Pellora - " + config);
+    EXPECT_EQ(form.ProjectFileName, config);
+    EXPECT_FALSE(form.Untitled);
+    EXPECT_FALSE(form.Modified);
+  }
+  std::filesystem::remove(config);
+  EXPECT_TRUE(prompts.Asked().empty());
+}
+
+}  // namespace
