@@ -261,10 +261,8 @@ bool TSockConnection::ResolveHost() {
   in_addr dotted{};
   if (::inet_pton(AF_INET, Host.c_str(), &dotted) == 1) {
     remoteAddress_ = ntohl(dotted.s_addr);
-    haveAddress_ = true;
     return true;
   }
-  haveAddress_ = false;
   auto job = std::make_shared<PendingLookup>();
   if (job->fd < 0) return false;
   try {
@@ -301,7 +299,6 @@ bool TSockConnection::ResolveHost() {
   }
   if (!job->ok) return false;
   remoteAddress_ = job->address;
-  haveAddress_ = true;
   if (OnHostResolved) OnHostResolved();
   return true;
 }

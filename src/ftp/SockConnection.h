@@ -141,7 +141,6 @@ class TSockConnection {
   Clock::time_point deadline_{};
   bool hasDeadline_ = false;
   std::uint32_t remoteAddress_ = 0;
-  bool haveAddress_ = false;
   const TSockConnection* acceptWatch_ = nullptr;
   std::unique_ptr<ByteTransport> transport_;
   std::string input_;     // received bytes not yet taken by ReadLn

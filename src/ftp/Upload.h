@@ -47,6 +47,7 @@ class Uploader {
   Uploader& operator=(const Uploader&) = delete;
 
   // The upload itself, from leaving an earlier session to "* Disconnected".
+  // The log window's buttons, clearing and showing it are the caller's part.
   // Returns whether both files were stored. Never raises for what the server
   // or the network does; a start while an upload runs is ignored (false).
   bool Run(const UploadInputs& inputs);
