@@ -7,12 +7,10 @@
 
 #include <regex>
 
-#include "ftp/support/Helpers.h"
 #include "generate/AccessFiles.h"
 #include "generate/DesCrypt.h"
 #include "project/Csv.h"
-#include "project/ProjectFile.h"
-#include "support/RunCli.h"
+#include "support/CliTest.h"
 
 namespace pellora {
 namespace {
@@ -27,47 +25,7 @@ using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-class Cli : public ::testing::Test {
- protected:
-  void SetUp() override { fs::create_directories(dataHome_); }
-
-  Result Run(std::vector<std::string> args, const std::string& input = "") {
-    return clitest::RunCli(args, dataHome_, input);
-  }
-
-  // A project with the given users and settings, written as the desktop
-  // program writes it.
-  void MakeProject(std::initializer_list<TUserList> users, const ProjectSettings& settings = {}) {
-    UserList list;
-    for (const TUserList& user : users) list.AppendUser(user);
-    ASSERT_TRUE(SaveProjectFile(project_, list, settings));
-  }
-
-  // The project as a user list in file order, and its settings.
-  std::vector<std::string> Names(ProjectSettings* settings = nullptr) {
-    UserList users;
-    ProjectSettings read;
-    EXPECT_TRUE(LoadProjectFile(project_, users, read));
-    if (settings) *settings = read;
-    std::vector<std::string> names;
-    for (const TUserList& user : users) names.push_back(user.UserName + (user.Disabled ? "(off)" : ""));
-    return names;
-  }
-
-  TUserList Find(const std::string& name) {
-    UserList users;
-    ProjectSettings settings;
-    EXPECT_TRUE(LoadProjectFile(project_, users, settings));
-    const TUserList* user = users.FindUser(name);
-    return user ? *user : TUserList{};
-  }
-
-  fs::path WorkFile(const char* name) const { return dataHome_ / "Quarnet Software" / "Pellora" / name; }
-
-  TempDir root_;
-  fs::path dataHome_ = root_.Path() / "xdg";
-  std::string project_ = (root_.Path() / "members.htp").string();
-};
+using Cli = clitest::CliTest;
 
 std::string Crypt(const std::string& key, const std::string& setting) {
   crypt_data data{};
