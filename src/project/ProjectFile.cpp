@@ -69,14 +69,13 @@ bool ReadFlag(const IniFile& ini, std::string_view section, std::string_view key
 }
 
 // Notes are typed in a multi-line box, but a value is one line of the file.
-// Notes that hold a CR or LF, or that begin and end with a double quote, are
-// stored as a quoted string: a double quote, the notes with every backslash
-// doubled, CR as backslash-r and LF as backslash-n, and a closing double
-// quote. All other notes are stored exactly as held, so a literal backslash-r
-// in one-line notes (a Windows path) stays what it is.
+// Notes that hold a CR or LF, or that begin with a double quote, are stored
+// as a quoted string: a double quote; the notes with backslash, CR, LF and
+// double quote written as backslash followed by \, r, n and "; a closing
+// double quote. All other notes are stored exactly as held, so a literal
+// backslash-r in one-line notes (a Windows path) stays what it is.
 bool NeedsQuoting(std::string_view notes) {
-  return notes.find_first_of("\r\n") != std::string_view::npos ||
-         (notes.size() >= 2 && notes.front() == '"' && notes.back() == '"');
+  return notes.find_first_of("\r\n") != std::string_view::npos || notes.starts_with('"');
 }
 
 std::string EncodeNotes(std::string_view notes) {
@@ -89,6 +88,7 @@ std::string EncodeNotes(std::string_view notes) {
       case '\\': out += "\\\\"; break;
       case '\r': out += "\\r"; break;
       case '\n': out += "\\n"; break;
+      case '"': out += "\\\""; break;
       default: out += c;
     }
   }
@@ -96,24 +96,36 @@ std::string EncodeNotes(std::string_view notes) {
   return out;
 }
 
+std::size_t CountCharacters(std::string_view text) {
+  std::size_t n = 0;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// The reverse of EncodeNotes. A quoted string that the read cut short (its
+// closing quote lost with the tail) gives the notes up to the cut; any other
+// value, such as "Bob" and more from a hand-written file, is taken as it is.
 std::string DecodeNotes(std::string value) {
-  if (value.size() < 2 || value.front() != '"' || value.back() != '"') return value;
-  std::string_view inner(value.data() + 1, value.size() - 2);
+  if (!value.starts_with('"')) return value;
   std::string out;
-  out.reserve(inner.size());
-  for (std::size_t i = 0; i < inner.size(); ++i) {
-    char c = inner[i];
-    if (c == '\\' && i + 1 < inner.size()) {
-      char next = inner[i + 1];
-      if (next == '\\' || next == 'r' || next == 'n') {
-        out += next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
-        ++i;
-        continue;
+  out.reserve(value.size());
+  for (std::size_t i = 1; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '"') return i + 1 == value.size() ? out : value;
+    if (c == '\\' && i + 1 < value.size()) {
+      char next = value[++i];
+      switch (next) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case '\\':
+        case '"': out += next; break;
+        default: out += c; out += next;
       }
+      continue;
     }
     out += c;
   }
-  return out;
+  return CountCharacters(value) >= IniFile::kMaxValueLength ? out : value;
 }
 
 }  // namespace

@@ -107,7 +107,9 @@ TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
       "path C:\\new\r\nand C:\\rest",     // a line break and literal backslash sequences together
       "ends with a backslash\\\r\n\\",    // backslashes next to line breaks
       "\"quoted\"",                       // would look like a stored quoted string
-      "\"",                               // a single quote mark is not a quoted string
+      "\"",
+      "\"Bob\" is \\\"here\\\"",
+      "ends with \"quotes\"",
       "lf only\nand cr only\r",
       "\\r\\n",
       "  inner \r\n  blanks  \r\n",
@@ -118,7 +120,8 @@ TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
   const std::string text = dir.Read("p.htp");
   EXPECT_NE(text.find("\r\nNOTES=C:\\new\\readme.txt\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nNOTES=\\r\\n\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\r\nNOTES=\"\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nNOTES=ends with \"quotes\"\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nNOTES=\"\\\"\"\r\n"), std::string::npos);
   // Each user section is exactly seven lines: the notes never spill over.
   IniFile ini;
   ini.Parse(text);
@@ -129,6 +132,32 @@ TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
   std::vector<std::string> got;
   for (const TUserList& u : back.users) got.push_back(u.Notes);
   EXPECT_EQ(got, notes);
+}
+
+TEST(ProjectFile, NotesFromElsewhereAndNotesCutShort) {
+  TempFolder dir;
+  // Long notes of many lines grow when quoted; cut at 2047 characters they
+  // still give their first lines, not the stored form.
+  std::string lines;
+  while (lines.size() < 2000) lines += "line " + std::to_string(lines.size()) + "\r\n";
+  UserList users;
+  users.AppendUser(User("long", "", false, "", "", lines));
+  ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
+  Loaded back;
+  Load(dir.File("p.htp"), back);
+  const std::string& notes = back.users.First()->Notes;
+  EXPECT_GT(notes.size(), 1600u);
+  EXPECT_LT(notes.size(), lines.size());
+  EXPECT_EQ(notes, lines.substr(0, notes.size()));
+
+  dir.Write("hand.htp",
+            "[USER0]\r\nNOTES=\"quoted by hand\"\r\n[USER1]\r\nNOTES=\"Bob\" and C:\\new\r\n"
+            "[USER2]\r\nNOTES=\"open C:\\new\r\n[GENERAL]\r\nUSERCOUNT=3\r\n");
+  Loaded hand;
+  Load(dir.File("hand.htp"), hand);
+  std::vector<std::string> got;
+  for (const TUserList& u : hand.users) got.push_back(u.Notes);
+  EXPECT_EQ(got, (std::vector<std::string>{"quoted by hand", "\"Bob\" and C:\\new", "\"open C:\\new"}));
 }
 
 TEST(ProjectFile, SavingOverAFileReplacesItWholly) {
