@@ -3,6 +3,7 @@
 // platform; the project shown is a fresh untitled one with a few sample users.
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 #include <QApplication>
 #include <QDir>
@@ -65,6 +66,16 @@ int main(int argc, char** argv) {
   pellora::TFormAboutBox formAbout(&formMain);
   formMain.FormLog = &formLog;
   formMain.FormAboutBox = &formAbout;
+  for (const auto& [name, password, disabled] :
+       {std::tuple{"alice", "x7Kp2q", false}, std::tuple{"bob", "Tr4vel", false}, std::tuple{"carol", "m00nLit", true},
+        std::tuple{"dave", "9fGh2k", false}}) {
+    pellora::TUserList user;
+    user.UserName = name;
+    user.Password = password;
+    user.Disabled = disabled;
+    formMain.Users().InsertSorted(std::move(user));
+  }
+  formMain.RefreshUserView();
   formMain.show();
   QApplication::processEvents();
 
