@@ -392,9 +392,13 @@ TEST(ProjectFile, AFailedSaveLeavesTheOldFileWhole) {
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
   const std::string before = dir.Read("p.htp");
   if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
-  ASSERT_EQ(::chmod(dir.Path().c_str(), 0500), 0);
   users.AppendUser(User("more"));
-  EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
+  ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), 0400), 0);
+  EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));  // a read-only project
+  EXPECT_EQ(dir.Read("p.htp"), before);
+  ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0500), 0);
+  EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));  // a folder that may not be written
   ::chmod(dir.Path().c_str(), 0700);
   EXPECT_EQ(dir.Read("p.htp"), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);  // no temporary left
