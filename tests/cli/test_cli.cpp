@@ -110,6 +110,25 @@ TEST_F(Cli, AProjectThatCannotBeReadIsRefusedForEveryCommand) {
   EXPECT_TRUE(fs::is_directory(folder));
 }
 
+TEST_F(Cli, AFileThatIsNoProjectIsNeverWrittenOver) {
+  // Arguments swapped: the CSV file in the project's place would read as an
+  // empty project, and the export would then empty the real project.
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  const fs::path csv = root_.Path() / "users.csv";
+  WriteFile(csv, "\"carol\",\"pw\",\"true\"\r\n");
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"export-csv", csv.string(), project_},
+           {"user", "add", csv.string(), "dave", "--random"},
+           {"series", csv.string(), "2"}}) {
+    Result r = Run(args);
+    EXPECT_EQ(r.Status, 1) << args[0];
+    EXPECT_THAT(r.Err, HasSubstr("Can't open project file " + csv.string() + "\n")) << args[0];
+  }
+  EXPECT_EQ(ReadFile(project_), before);
+  EXPECT_EQ(ReadFile(csv), "\"carol\",\"pw\",\"true\"\r\n");
+}
+
 // --- users ---------------------------------------------------------------------
 
 TEST_F(Cli, UsersListsTabSeparatedInListOrderWithFilters) {
