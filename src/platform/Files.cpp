@@ -60,7 +60,19 @@ bool DirectoryExists(const fs::path& path) {
 bool ReadWholeFile(const fs::path& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // One read of the whole size instead of a character at a time; a file
+  // that grows meanwhile is read to its end all the same.
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  out.clear();
+  if (!ec && size > 0) {
+    out.resize(static_cast<std::size_t>(size));
+    in.read(out.data(), static_cast<std::streamsize>(size));
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) return false;
+    if (!in) return true;  // shorter than its size said
+  }
+  out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
 
