@@ -13,6 +13,7 @@ char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A
 
 bool EqualFolded(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // names are mostly written in one case
   for (std::size_t i = 0; i < a.size(); ++i)
     if (FoldChar(a[i]) != FoldChar(b[i])) return false;
   return true;
