@@ -15,8 +15,9 @@ Progress::Progress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 void Progress::Show(std::string_view text, bool force) {
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (shown_ && !force && now - last_ < kRedrawEvery) return;
+  if (shown_ && ((!force && now - last_ < kRedrawEvery) || text == text_)) return;
   last_ = now;
+  text_ = text;
   shown_ = true;
   std::fprintf(stderr, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
   std::fflush(stderr);

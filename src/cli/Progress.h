@@ -28,6 +28,7 @@ class Progress {
   bool enabled_ = false;
   bool shown_ = false;
   std::chrono::steady_clock::time_point last_{};
+  std::string text_;
 };
 
 }  // namespace pellora::cli
