@@ -19,14 +19,11 @@
 #include "core/Random.h"
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
+#include "project/ProjectFile.h"
 #include "ui/FormAbout.h"
 #include "ui/FormLog.h"
 #include "ui/Icons.h"
 
-#if __has_include("project/ProjectFile.h")
-#include "project/ProjectFile.h"
-#define PELLORA_HAVE_PROJECT_FILE 1
-#endif
 
 namespace pellora {
 
@@ -714,15 +711,11 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
 }
 
 bool TFormMain::LoadProjectFromFile(const std::string& path) {
-#ifdef PELLORA_HAVE_PROJECT_FILE
   ProjectSettings settings;
-  const bool loaded = LoadProjectFile(path, users_, settings);
+  if (!LoadProjectFile(path, users_, settings)) return false;
   ApplySettings(settings);
   RefreshUserView();
-  return loaded;
-#else
-  return FileExists(path);
-#endif
+  return true;
 }
 
 bool TFormMain::FormCloseQuery() { return true; }

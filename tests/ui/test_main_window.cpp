@@ -338,7 +338,9 @@ TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
   const std::string config = pellora::WorkingFolder() + "config.htp";
   {
     std::ofstream out(config, std::ios::binary);
-    out << "[GENERAL]\r\nUSERCOUNT=0\r\nAUTHNAME=Club\r\n";
+    out << "[USER0]\r\nUSERNAME=alice\r\nPASSWORD=pw\r\n"
+           "[GENERAL]\r\nUSERCOUNT=1\r\nAUTHUSERFILE=/\r\nAUTHNAME=Club\r\nFTPSERVERPATH=/home/club/\r\n"
+           "TOFTPSERVER=0\r\nLOCALDIRECTORY=/srv/out\r\n";
   }
   ScriptedPrompts prompts;
   {
@@ -346,7 +348,13 @@ TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
     EXPECT_EQ(form.windowTitle().toStdString(), "Pellora - " + config);
     EXPECT_EQ(form.ProjectFileName, config);
     EXPECT_FALSE(form.Untitled);
-    EXPECT_FALSE(form.Modified);
+    EXPECT_FALSE(form.Modified);  // loading sets the controls, and start-up clears the mark after that
+    EXPECT_EQ(form.Users().CountUsers(), 1u);
+    EXPECT_EQ(form.Settings().AuthName, "Club");
+    EXPECT_EQ(form.Settings().LocalDirectory, "/srv/out");
+    EXPECT_TRUE(form.RdoLocalHardDisk->isChecked());
+    EXPECT_TRUE(form.EdtDirectory->isEnabled());
+    EXPECT_FALSE(form.EdtHost->isEnabled());
   }
   std::filesystem::remove(config);
   EXPECT_TRUE(prompts.Asked().empty());
