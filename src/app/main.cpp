@@ -10,8 +10,9 @@
 int main(int argc, char** argv) {
   // Qt takes its own options (platform, style) from argv; the program itself reads none.
   pellora::TApplication app(argc, argv);
+  // The application's title is the bare name. No display name is set: the
+  // desktop would append it to every window title ("Pellora - Untitled").
   QApplication::setApplicationName("Pellora");
-  QApplication::setApplicationDisplayName("Pellora");
   QApplication::setOrganizationName("Quarnet Software");
   pellora::QtPrompts prompts;
   app.SetPrompts(&prompts);

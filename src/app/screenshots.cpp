@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
   qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
-  QApplication::setApplicationDisplayName("Pellora");
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
 
@@ -76,6 +75,11 @@ int main(int argc, char** argv) {
     formMain.Users().InsertSorted(std::move(user));
   }
   formMain.RefreshUserView();
+  pellora::ProjectSettings sample = formMain.Settings();
+  sample.FtpHost = "ftp.example.net";
+  sample.FtpUser = "webmaster";
+  sample.FtpPassword = "secret";
+  formMain.ApplySettings(sample);
   formMain.show();
   QApplication::processEvents();
 
