@@ -1,5 +1,6 @@
 // The real message boxes: default and Escape buttons decide what a hurried
 // operator's Enter or Escape does, so they are checked on live boxes.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include "support/QtTestApp.h"
+#include "support/ScriptedPrompts.h"
 #include "ui/Prompts.h"
 
 namespace {
@@ -73,6 +75,54 @@ TEST(QtPrompts, ErrorAndPlainMessageBoxes) {
   EXPECT_EQ(plain.caption, "Warning");
   EXPECT_EQ(plain.icon, QMessageBox::NoIcon);
   EXPECT_EQ(plain.buttons.size(), 1);
+}
+
+}  // namespace
+
+// The scripted prompts stand in for the operator in every widget test; a
+// question nobody expected must fail the test instead of passing silently.
+namespace {
+
+TEST(ScriptedPrompts, AnswersInOrderAndRecordsEachQuestion) {
+  ScriptedPrompts prompts;
+  prompts.Expect(Prompts::Kind::Confirm, Prompts::Button::No);
+  prompts.ExpectPath(Prompts::Kind::SaveFile, "/tmp/p.htp");
+  prompts.Expect(Prompts::Kind::AskReplace, Prompts::Button::No);
+  EXPECT_EQ(prompts.Confirm("Save changes?"), Prompts::Button::No);
+  EXPECT_EQ(prompts.SaveFile({"Project File (*.htp)", "htp", true}), "/tmp/p.htp");
+  EXPECT_FALSE(prompts.AskReplace("/tmp/.htaccess already exists. Do you want to replace it?"));
+  prompts.OpenUrl(QUrl("https://www.pellora.example/"));
+  ASSERT_EQ(prompts.Asked().size(), 3u);
+  EXPECT_EQ(prompts.Asked()[0].caption, "Confirm");
+  EXPECT_EQ(prompts.Asked()[0].buttons.size(), 3u);
+  EXPECT_EQ(prompts.Asked()[1].text, "Project File (*.htp)");
+  EXPECT_EQ(prompts.Asked()[1].caption, "htp");
+  EXPECT_EQ(prompts.Asked()[2].caption, "Information");
+  EXPECT_EQ(prompts.Asked()[2].defaultButton, Prompts::Button::Yes);
+  EXPECT_EQ(prompts.Opened().size(), 1u);
+  EXPECT_EQ(prompts.Pending(), 0u);
+}
+
+TEST(ScriptedPrompts, AnUnexpectedQuestionFailsTheTestAndIsCancelled) {
+  EXPECT_NONFATAL_FAILURE(
+      {
+        ScriptedPrompts prompts;
+        EXPECT_EQ(prompts.Confirm("Are you really want to delete all users?"), Prompts::Button::Cancel);
+      },
+      "unexpected Confirm");
+  EXPECT_NONFATAL_FAILURE(
+      {
+        ScriptedPrompts prompts;
+        prompts.Expect(Prompts::Kind::Message);
+        EXPECT_EQ(prompts.OpenFile({"Project File (*.htp)", {}, false}), QString());
+      },
+      "expected a Message question, got OpenFile");
+  EXPECT_NONFATAL_FAILURE(
+      {
+        ScriptedPrompts prompts;
+        prompts.Expect(Prompts::Kind::Error);
+      },
+      "never asked");
 }
 
 }  // namespace
