@@ -18,14 +18,6 @@ std::string WithoutLineEnd(std::string line) {
   return line;
 }
 
-// A reply goes on while its last line begins with a space or has "-" as its
-// fourth character ("220-Welcome").
-bool ContinuesAfter(const std::string& line) {
-  if (line.empty()) return false;
-  if (line[0] == ' ') return true;
-  return line.size() >= 4 && line[3] == '-';
-}
-
 TCmdType CommandType(const std::string& command) {
   const std::string word = command.substr(0, command.find(' ')) + " ";
   if (word == "CWD ") return TCmdType::CmdCwd;
@@ -43,28 +35,33 @@ bool ParseInt(std::string_view text, int& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// The data port of a PASV reply: the fifth and sixth comma-separated fields,
-// the sixth cut at its ")". The address fields are not trusted.
-int PassivePort(const std::string& reply) {
-  std::vector<std::string_view> fields;
-  std::string_view rest(reply);
-  for (;;) {
-    std::size_t comma = rest.find(',');
-    fields.push_back(rest.substr(0, comma));
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
-  int high = 0, low = 0;
-  bool ok = fields.size() >= 6 && ParseInt(fields[4], high);
-  if (ok) {
-    std::size_t close = fields[5].find(')');
-    ok = close != std::string_view::npos && ParseInt(fields[5].substr(0, close), low);
-  }
-  if (!ok) throw FTPException("Invalid passive mode reply: " + WithoutLineEnd(reply));
-  return high * 256 + low;
+}  // namespace
+
+bool ReplyContinues(std::string_view line) {
+  if (line.empty()) return false;
+  if (line[0] == ' ') return true;
+  return line.size() >= 4 && line[3] == '-';
 }
 
-}  // namespace
+std::optional<std::int32_t> ParsePasvPort(std::string_view reply) {
+  std::string_view fields[6];
+  std::size_t count = 0;
+  std::string_view rest = reply;
+  for (;;) {
+    std::size_t comma = rest.find(',');
+    if (count < 6) fields[count] = rest.substr(0, comma);
+    ++count;
+    if (comma == std::string_view::npos || count == 6) break;
+    rest.remove_prefix(comma + 1);
+  }
+  if (count < 6) return std::nullopt;
+  int high = 0, low = 0;
+  std::size_t close = fields[5].find(')');
+  if (close == std::string_view::npos || !ParseInt(fields[4], high) || !ParseInt(fields[5].substr(0, close), low))
+    return std::nullopt;
+  // A hostile reply may hold any int; unsigned arithmetic wraps instead of overflowing.
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(high) * 256u + static_cast<std::uint32_t>(low));
+}
 
 TFtpClient::TFtpClient() { Port = 21; }
 
@@ -72,7 +69,7 @@ TFtpClient::~TFtpClient() { data_.reset(); }
 
 void TFtpClient::ReadContinuation(const std::string& first) {
   std::string line = first;
-  while (ContinuesAfter(line)) {
+  while (ReplyContinues(line)) {
     line = ReadLn();
     if (line.empty()) throw ESockError("Connection closed by the server");
   }
@@ -235,7 +232,9 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     if (ReplyNumber() >= 500) return refuse(reply);
     CheckAborted();
     data_->Host = Host;
-    data_->Port = PassivePort(reply);
+    std::optional<std::int32_t> port = ParsePasvPort(reply);
+    if (!port) throw FTPException("Invalid passive mode reply: " + WithoutLineEnd(reply));
+    data_->Port = *port;
     data_->Connect();
     CheckAborted();
   } else {

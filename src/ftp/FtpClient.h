@@ -3,8 +3,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "ftp/SockConnection.h"
 
@@ -20,6 +22,17 @@ enum class TCmdType : std::uint8_t {
   CmdOther = 14,
   CmdPwd = 15,
 };
+
+// True when the reply goes on after this line: the line begins with a space
+// or has "-" as its fourth character ("220-Welcome").
+bool ReplyContinues(std::string_view line);
+
+// The data port of a PASV reply, high x 256 + low: high is the fifth
+// comma-separated field, low the sixth cut at its ")", each a decimal integer.
+// The address fields are not trusted, so they are not read. Out-of-range
+// numbers wrap around as 32-bit arithmetic does (only the low 16 bits reach
+// the network). Nothing when the reply gives no port.
+std::optional<std::int32_t> ParsePasvPort(std::string_view reply);
 
 // A reply the server refused with; the text is the reply's first line.
 class FTPException : public std::runtime_error {

@@ -423,16 +423,29 @@ void TSockConnection::Accept() {
   }
 }
 
+std::optional<std::string> TakeLine(std::string& received) {
+  std::size_t lf = received.find('\n');
+  if (lf == std::string::npos ? received.size() >= kBlock : lf >= kBlock) {
+    received.clear();
+    throw ESockError("Line longer than 65536 bytes");
+  }
+  if (lf == std::string::npos) return std::nullopt;
+  std::string line = received.substr(0, lf + 1);
+  received.erase(0, lf + 1);
+  return line;
+}
+
+int ReplyNumberOf(std::string_view line) {
+  long long number = 0;
+  for (std::size_t i = 0; i < line.size() && i < 10 && line[i] >= '0' && line[i] <= '9'; ++i)
+    number = number * 10 + (line[i] - '0');
+  return static_cast<int>(std::min<long long>(number, 0x7FFFFFFF));
+}
+
 std::string TSockConnection::ReadLn() {
   StartOperation();
   for (;;) {
-    if (std::size_t lf = input_.find('\n'); lf != std::string::npos) {
-      if (lf >= kBlock) break;
-      std::string line = input_.substr(0, lf + 1);
-      input_.erase(0, lf + 1);
-      return line;
-    }
-    if (input_.size() >= kBlock) break;
+    if (std::optional<std::string> line = TakeLine(input_)) return std::move(*line);
     if (fd_ < 0 || !transport_) throw ESockError(SocketErrorText(10057));
     char chunk[4096];
     long n = transport_->Receive(chunk, std::min(sizeof chunk, kBlock - input_.size()));
@@ -460,8 +473,6 @@ std::string TSockConnection::ReadLn() {
         throw ESockError(SocketErrorText(10057));
     }
   }
-  input_.clear();
-  throw ESockError("Line longer than 65536 bytes");
 }
 
 void TSockConnection::SendLine(std::string_view text) {
@@ -508,10 +519,7 @@ void TSockConnection::DiscardPending() {
 std::string TSockConnection::ReadReplyLine() {
   replyNumber_ = 0;
   std::string line = ReadLn();
-  long long number = 0;
-  for (std::size_t i = 0; i < line.size() && i < 10 && line[i] >= '0' && line[i] <= '9'; ++i)
-    number = number * 10 + (line[i] - '0');
-  replyNumber_ = static_cast<int>(std::min<long long>(number, 0x7FFFFFFF));
+  replyNumber_ = ReplyNumberOf(line);
   replyText_ = line;
   return line;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,6 +39,16 @@ int SocketErrorNumber(int posixError);
 // The text of a failed system call: the socket error text of its number, or
 // "Unknown Error No. " + errno when no socket error number matches.
 std::string ErrnoText(int posixError);
+
+// Takes the first whole line, LF included, off the front of received bytes;
+// nothing while no LF has arrived. A line longer than 65536 bytes is never
+// handed on: the bytes are dropped and ESockError "Line longer than 65536
+// bytes" is raised, so a server cannot make the reader grow without bound.
+std::optional<std::string> TakeLine(std::string& received);
+
+// The reply number a reply line begins with: the value of its leading digits
+// (at most ten, capped at 2147483647), 0 when it begins with none.
+int ReplyNumberOf(std::string_view line);
 
 // Moves the bytes of one connected socket. Plain TCP today; an encrypting
 // layer can take its place after the connection is made without the line,

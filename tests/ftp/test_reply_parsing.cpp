@@ -1,0 +1,66 @@
+// The reply reading of the FTP client on text a server may send, found by
+// fuzzing or kept because a server could send it.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "ftp/FtpClient.h"
+#include "ftp/SockConnection.h"
+
+using pellora::ParsePasvPort;
+using pellora::ReplyContinues;
+using pellora::ReplyNumberOf;
+using pellora::TakeLine;
+
+TEST(PasvReply, PortFromTheLastTwoNumbers) {
+  EXPECT_EQ(ParsePasvPort("227 Entering Passive Mode (127,0,0,1,4,1)\r\n"), 1025);
+  EXPECT_EQ(ParsePasvPort("227 =10,9,8,7,+200,17)"), 200 * 256 + 17);  // address fields never read
+  EXPECT_EQ(ParsePasvPort("227 (1,2,3,4,5,6),7,8)"), 5 * 256 + 6);
+}
+
+TEST(PasvReply, NoPortFromMalformedReplies) {
+  EXPECT_EQ(ParsePasvPort(""), std::nullopt);
+  EXPECT_EQ(ParsePasvPort("227 Entering Passive Mode with no numbers"), std::nullopt);
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4,1"), std::nullopt);     // no ")"
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4)"), std::nullopt);       // five fields
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,x,1)"), std::nullopt);
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4, 1)"), std::nullopt);
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,99999999999,1)"), std::nullopt);  // beyond an int
+}
+
+// Found by the fuzzer: numbers that fit an int but not its product with 256
+// overflowed. They wrap now, and only the low 16 bits ever reach the network.
+TEST(PasvReply, HugeNumbersWrapInsteadOfOverflowing) {
+  EXPECT_EQ(ParsePasvPort("227 (1,2,3,4,2147483647,2147483647)"),
+            static_cast<std::int32_t>(2147483647u * 256u + 2147483647u));
+  EXPECT_EQ(ParsePasvPort("227 (1,2,3,4,-1,0)"), -256);
+  EXPECT_EQ(ParsePasvPort("227 (1,2,3,4,256,5)").value() & 0xFFFF, 5);
+}
+
+TEST(ReplyLines, NumberContinuationAndLineTaking) {
+  EXPECT_EQ(ReplyNumberOf("220 Ready\r\n"), 220);
+  EXPECT_EQ(ReplyNumberOf("Ready"), 0);
+  EXPECT_EQ(ReplyNumberOf("99999999999999 big"), 2147483647);
+  EXPECT_TRUE(ReplyContinues("220-Welcome\r\n"));
+  EXPECT_TRUE(ReplyContinues(" indented\r\n"));
+  EXPECT_FALSE(ReplyContinues("220 Ready\r\n"));
+  EXPECT_FALSE(ReplyContinues("22-"));
+
+  std::string received = "220-a\r\n220 b\npart";
+  EXPECT_EQ(TakeLine(received), "220-a\r\n");
+  EXPECT_EQ(TakeLine(received), "220 b\n");
+  EXPECT_EQ(TakeLine(received), std::nullopt);
+  EXPECT_EQ(received, "part");
+}
+
+TEST(ReplyLines, AnOverlongLineIsDroppedWithAnError) {
+  std::string received(65536, 'x');
+  EXPECT_THROW(TakeLine(received), pellora::ESockError);
+  EXPECT_TRUE(received.empty());
+
+  received = std::string(65535, 'x') + "\n";  // the longest line still taken
+  EXPECT_EQ(TakeLine(received)->size(), 65536u);
+  received = std::string(65536, 'x') + "\n";
+  EXPECT_THROW(TakeLine(received), pellora::ESockError);
+}
