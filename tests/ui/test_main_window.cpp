@@ -249,6 +249,26 @@ TEST_F(MainWindow, PageMovesTheViewFilterAndHelpLeaveTheProjectAlone) {
   EXPECT_FALSE(form->Modified);
 }
 
+TEST_F(MainWindow, ViewUsersAndTheListOpenTheirMenus) {
+  QTest::mouseClick(form->BtnViewUsers, Qt::LeftButton);
+  ASSERT_TRUE(form->PopupMenuViewUsers->isVisible());
+  // Below the button, from its left edge unless the screen's edge pushes it back.
+  const QPoint corner = form->BtnViewUsers->mapToGlobal(QPoint(0, form->BtnViewUsers->height()));
+  EXPECT_EQ(form->PopupMenuViewUsers->pos().y(), corner.y());
+  EXPECT_LE(form->PopupMenuViewUsers->pos().x(), corner.x());
+  form->PopupMenuViewUsers->hide();
+
+  // With nothing selected, the commands on a selected user are greyed.
+  emit form->ListViewUser->customContextMenuRequested(QPoint(10, 10));
+  ASSERT_TRUE(form->PopupMenuUser->isVisible());
+  EXPECT_FALSE(form->MIEditUser->isEnabled());
+  EXPECT_FALSE(form->MIDeleteUser->isEnabled());
+  EXPECT_TRUE(form->MIAddUser->isEnabled());
+  EXPECT_TRUE(form->MIDeleteAllUsers->isEnabled());
+  form->PopupMenuUser->hide();
+  EXPECT_FALSE(form->Modified);
+}
+
 TEST_F(MainWindow, AppliedSettingsReadBackAndResetRestoresTheDefaults) {
   const std::string name = form->ProjectFileName;
   form->ApplySettings(Unusual());
