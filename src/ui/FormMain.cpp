@@ -1,5 +1,9 @@
 #include "ui/FormMain.h"
 
+#include <algorithm>
+#include <functional>
+#include <limits>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
