@@ -93,6 +93,7 @@ void ScriptedPeer::Close() {
 
 int ScriptedPeer::OpenPassive() {
   int port = 0;
+  if (passive_ >= 0) ::close(passive_);  // the listener of an earlier transfer
   passive_ = Listener(port);
   return port;
 }
