@@ -2,8 +2,10 @@
 
 #include "ui/Application.h"
 #include "ui/FormAbout.h"
+#include "ui/FormAutoCreate.h"
 #include "ui/FormLog.h"
 #include "ui/FormMain.h"
+#include "ui/FormUser.h"
 #include "ui/Icons.h"
 #include "ui/Prompts.h"
 
@@ -20,9 +22,12 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(pellora::SvgIcon("app"));
     pellora::TFormMain formMain(prompts);
     prompts.SetOwner(&formMain);
-    // TFormUser and TFormAutoCreate are created here, in this order.
+    pellora::TFormUser formUser(prompts, &formMain);
+    pellora::TFormAutoCreate formAutoCreate(&formMain);
     pellora::TFormLog formLog(&formMain);
     pellora::TFormAboutBox formAbout(&formMain);
+    formMain.FormUser = &formUser;
+    formMain.FormAutoCreate = &formAutoCreate;
     formMain.FormLog = &formLog;
     formMain.FormAboutBox = &formAbout;
     formMain.show();

@@ -200,6 +200,8 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
+  WireUserPage();
+  WirePublishing();
   FormCreate();
 }
 
@@ -655,10 +657,9 @@ void TFormMain::ResetProjectSettings() {
   const ProjectSettings defaults;
   SeedRandom();
   ShowStep(0);
-  if (QItemSelectionModel* selection = ListViewUser->selectionModel()) selection->clearSelection();
+  ClearUserView();
   ViewFilter = 0;
   MIViewAllUsers->setChecked(true);
-  RefreshUserView();
   EdtAuthUserFile->setText(Q(defaults.AuthUserFile));
   EdtFtpServerPath->setText(Q(defaults.FtpServerPath));
   EdtAuthName->setText(Q(defaults.AuthName));
@@ -722,8 +723,6 @@ bool TFormMain::LoadProjectFromFile(const std::string& path) {
   return true;
 }
 
-bool TFormMain::FormCloseQuery() { return true; }
-
 void TFormMain::closeEvent(QCloseEvent* event) {
   if (FormCloseQuery()) event->accept();
   else event->ignore();
@@ -776,28 +775,5 @@ void TFormMain::ListViewUserContextPopup(const QPoint& pos) {
   MIDeleteUser->setEnabled(selected);
   PopupMenuUser->popup(ListViewUser->viewport()->mapToGlobal(pos));
 }
-
-// The list view is filled by the user list's own model; until it is bound
-// there is nothing to rebuild.
-void TFormMain::RefreshUserView() {}
-
-void TFormMain::TbnNewProjectClick() {}
-void TFormMain::TbnOpenProjectClick() {}
-void TFormMain::TbnSaveProjectClick() {}
-void TFormMain::MISaveProjectAsClick() {}
-void TFormMain::TbnAddUserClick() {}
-void TFormMain::TbnCreateUserClick() {}
-void TFormMain::TbnEditUserClick() {}
-void TFormMain::TbnDeleteUserClick() {}
-void TFormMain::TbnDeleteAllUsersClick() {}
-void TFormMain::ListViewUserDblClick() {}
-void TFormMain::btnsavecsvClick() {}
-void TFormMain::btnloadcsvClick() {}
-void TFormMain::BtnGenerateClick() {}
-void TFormMain::BtnViewHtaccessClick() {}
-void TFormMain::BtnViewHtpasswdClick() {}
-void TFormMain::BtnFtpNowClick() {}
-void TFormMain::BtnBrowseClick() {}
-void TFormMain::BtnSaveNowClick() {}
 
 }  // namespace pellora

@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+#include <optional>
 #include <string>
 
 #include <QAction>
@@ -16,12 +18,18 @@
 
 #include "core/ProjectSettings.h"
 #include "core/UserList.h"
+#include "ftp/FtpClient.h"
+#include "ftp/Upload.h"
 #include "ui/Prompts.h"
 
 namespace pellora {
 
 class TFormLog;
 class TFormAboutBox;
+class TFormUser;
+class TFormAutoCreate;
+class UserCommands;
+class UserTableModel;
 
 // Addresses of the product's web site and support mail.
 inline constexpr const char* kWebSite = "https://www.pellora.example/";
@@ -221,6 +229,40 @@ class TFormMain : public QMainWindow {
 
   Prompts& prompts_;
   UserList users_;
+
+  // Publishing: Generate, previews, Save now! and Upload now!
+ public:
+  TFtpClient FtpClient;  // the program's one FTP client, for every upload
+  // The upload that drives FtpClient and reports into FormLog.
+  Uploader& FtpUploader();
+
+ private:
+  void WirePublishing();
+  std::optional<std::string> BrowseForSaveDirectory();
+  std::unique_ptr<Uploader> uploader_;  // after FtpClient: it unbinds the client's events when it goes
+
+  // User page, project commands and CSV lists
+ public:
+  // The two dialogs of the user page, made after this window at start-up.
+  TFormUser* FormUser = nullptr;
+  TFormAutoCreate* FormAutoCreate = nullptr;
+  // The user page's commands over FormUser and FormAutoCreate; nullptr while either is missing.
+  UserCommands* UserPageCommands();
+  UserTableModel* UserModel() const { return userModel_; }
+  // Offers to save a modified project; true when the calling command may go on.
+  bool AskSaveChanges();
+
+ private:
+  void WireUserPage();
+  void ClearUserView();
+  // Empties the view before the records go, so no row outlives its record.
+  void FreeUsers();
+  bool SaveProjectToChosenFile();
+  UserTableModel* userModel_ = nullptr;
+  UserCommands* userCommands_ = nullptr;
+  const TFormUser* commandsFormUser_ = nullptr;
+  const TFormAutoCreate* commandsFormAutoCreate_ = nullptr;
+  bool closedProject_ = false;  // the project was written to config.htp and freed by a close
 };
 
 }  // namespace pellora

@@ -1,0 +1,130 @@
+// Project commands of the main window: New, Open, Save, Save as, the
+// question before a modified project is dropped, the last-state file written
+// on close, and the CSV export and import of the user page.
+#include "platform/WorkingFolder.h"
+#include "project/Csv.h"
+#include "project/ProjectFile.h"
+#include "ui/FormMain.h"
+
+namespace pellora {
+
+namespace {
+
+Prompts::FileDialog ProjectSaveDialog() { return {QStringLiteral("Project File (*.htp)"), QStringLiteral("htp"), true}; }
+Prompts::FileDialog ProjectOpenDialog() { return {QStringLiteral("Project File (*.htp)"), QString(), false}; }
+Prompts::FileDialog CsvSaveDialog() { return {QStringLiteral("User list files (*.csv)"), QStringLiteral("csv"), true}; }
+Prompts::FileDialog CsvOpenDialog() { return {QStringLiteral("User list files (*.csv)"), QString(), false}; }
+
+std::string LastStateFile() { return WorkingFolder() + "config.htp"; }
+
+}  // namespace
+
+bool TFormMain::SaveProjectToChosenFile() {
+  const QString path = prompts_.SaveFile(ProjectSaveDialog());
+  if (path.isEmpty()) return false;
+  if (!SaveProjectFile(path.toStdString(), users_, Settings())) {
+    prompts_.Error(QStringLiteral("Can't save project as ") + path);
+    return false;
+  }
+  ProjectFileName = path.toStdString();
+  Untitled = false;
+  Modified = false;
+  UpdateWindowTitle();
+  return true;
+}
+
+bool TFormMain::AskSaveChanges() {
+  // "Untilted" is the question's own wording, kept as operators know it.
+  const QString question = Untitled ? QStringLiteral("Save changes to project\r\nUntilted? ")
+                                    : QStringLiteral("Save changes to project\r\n") +
+                                          QString::fromStdString(ProjectFileName) + QStringLiteral("? ");
+  switch (prompts_.Confirm(question)) {
+    case Prompts::Button::No: return true;
+    case Prompts::Button::Yes: break;
+    default: return false;
+  }
+  if (Untitled) return SaveProjectToChosenFile();
+  if (!SaveProjectFile(ProjectFileName, users_, Settings())) {
+    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(ProjectFileName));
+    return false;
+  }
+  Modified = false;
+  return true;
+}
+
+void TFormMain::TbnNewProjectClick() {
+  if (Modified && !AskSaveChanges()) return;
+  ResetProjectSettings();
+  FreeUsers();
+  closedProject_ = false;
+  ProjectFileName = "Untitled";
+  Untitled = true;
+  Modified = false;
+  UpdateWindowTitle();
+}
+
+void TFormMain::TbnOpenProjectClick() {
+  if (Modified && !AskSaveChanges()) return;
+  const QString path = prompts_.OpenFile(ProjectOpenDialog());
+  if (path.isEmpty()) return;
+  // The old project goes before the file is read: a file that cannot be
+  // read leaves the empty default project, not the old one.
+  ResetProjectSettings();
+  FreeUsers();
+  closedProject_ = false;
+  if (LoadProjectFromFile(path.toStdString())) {
+    ProjectFileName = path.toStdString();
+    Untitled = false;
+  } else {
+    prompts_.Error(QStringLiteral("Can't open project file ") + path);
+    ProjectFileName = "Untitled";
+    Untitled = true;
+  }
+  // Loading set the controls, which marked the project.
+  Modified = false;
+  UpdateWindowTitle();
+}
+
+void TFormMain::TbnSaveProjectClick() {
+  if (Untitled) {
+    SaveProjectToChosenFile();
+    return;
+  }
+  if (!SaveProjectFile(ProjectFileName, users_, Settings())) {
+    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(ProjectFileName));
+    return;
+  }
+  Untitled = false;
+  Modified = false;
+}
+
+void TFormMain::MISaveProjectAsClick() { SaveProjectToChosenFile(); }
+
+bool TFormMain::FormCloseQuery() {
+  // The whole project goes to the last-state file without a question; a
+  // failure to write it must not keep the window open. A second close of the
+  // hidden window (the desktop closing every window at logout after Exit)
+  // would find the users already freed and write an empty list over them.
+  if (!closedProject_ || isVisible()) {
+    SaveProjectFile(LastStateFile(), users_, Settings());
+    FreeUsers();
+    closedProject_ = true;
+  }
+  return true;
+}
+
+void TFormMain::btnsavecsvClick() {
+  const QString path = prompts_.SaveFile(CsvSaveDialog());
+  if (path.isEmpty()) return;
+  // No message either way: a file that cannot be written is left as it was.
+  ExportCsvFile(path.toStdString(), users_);
+}
+
+void TFormMain::btnloadcsvClick() {
+  const QString path = prompts_.OpenFile(CsvOpenDialog());
+  if (path.isEmpty()) return;
+  Modified = true;
+  if (ImportCsvFile(path.toStdString(), users_)) RefreshUserView();
+}
+
+}  // namespace pellora
