@@ -1,0 +1,161 @@
+// The main window's publishing commands: Generate and the previews on the
+// third page, Browse, Save now! and Upload now! on the fourth. The rules
+// (checks, texts, file handling, the FTP dialogue) live in the Qt-free
+// layers; this file only binds them to pages, focus, dialogs and the log
+// window.
+#include <optional>
+#include <string>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "core/ProjectSettings.h"
+#include "generate/AccessFiles.h"
+#include "generate/LocalSave.h"
+#include "ftp/Upload.h"
+#include "ui/FormLog.h"
+#include "ui/FormMain.h"
+
+namespace pellora {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+void FocusNamed(TFormMain& form, const std::string& name) {
+  if (name.empty()) return;
+  if (auto* widget = form.findChild<QWidget*>(Q(name))) widget->setFocus(Qt::OtherFocusReason);
+}
+
+// The page goes first so that the field to focus is in view, then the focus,
+// then the message box, which hands the focus back to that field when closed.
+void ShowRefusal(TFormMain& form, const Refusal& refusal) {
+  form.ShowStep(refusal.Step);
+  FocusNamed(form, refusal.Focus);
+  form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
+}
+
+// A refusal about a field of the page the button sits on needs no page
+// change: the operator is looking at it already.
+void ShowRefusalFrom(TFormMain& form, QWidget* page, const Refusal& refusal) {
+  if (refusal.Step == form.PageControlMain->indexOf(page)) form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
+  else ShowRefusal(form, refusal);
+}
+
+void Preview(TFormMain& form, const char* name) {
+  if (std::optional<std::filesystem::path> file = GeneratedFile(name)) {
+    form.prompts().ViewTextFile(QString::fromStdString(file->string()));
+    return;
+  }
+  const Refusal refusal = PreviewRefusal();
+  form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
+  FocusNamed(form, refusal.Focus);
+}
+
+// Stop and Close go back to their resting state however the upload ends,
+// an unexpected exception included.
+struct RestoreLogButtons {
+  TFormLog& log;
+  ~RestoreLogButtons() {
+    log.SetStopEnabled(false);
+    log.SetCloseEnabled(true);
+  }
+};
+
+}  // namespace
+
+Uploader& TFormMain::FtpUploader() {
+  // Made on first use: the log window it reports into is created after this one.
+  if (!uploader_) uploader_ = std::make_unique<Uploader>(FtpClient, *FormLog);
+  return *uploader_;
+}
+
+void TFormMain::WirePublishing() {
+  // The upload's waits run the window's events, so its lines show as they
+  // come, Stop can be pressed and the window repaints.
+  FtpClient.Pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+}
+
+void TFormMain::BtnGenerateClick() {
+  if (std::optional<Refusal> refused = CheckGenerate(users_, Settings())) {
+    ShowRefusal(*this, *refused);
+    return;
+  }
+  if (!FormLog) return;
+  FormLog->SetStopEnabled(false);
+  FormLog->SetCloseEnabled(true);
+  FormLog->Clear();
+  WriteAccessFiles(users_, Settings(), *FormLog);
+  FormLog->ShowLog();
+}
+
+void TFormMain::BtnViewHtaccessClick() { Preview(*this, kHtaccessName); }
+
+void TFormMain::BtnViewHtpasswdClick() { Preview(*this, kHtpasswdName); }
+
+std::optional<std::string> TFormMain::BrowseForSaveDirectory() {
+  const QString chosen = prompts_.ChooseFolder("Save to directory:");
+  if (chosen.isEmpty()) return std::nullopt;
+  EdtDirectory->setText(chosen);
+  // Choosing the folder already in the field changes no text, yet it is a choice.
+  Modified = true;
+  return chosen.toStdString();
+}
+
+void TFormMain::BtnBrowseClick() { BrowseForSaveDirectory(); }
+
+void TFormMain::BtnSaveNowClick() {
+  if (!FormLog) return;
+  LocalSavePrompts asks;
+  asks.BrowseForFolder = [this] { return BrowseForSaveDirectory(); };
+  asks.AskReplace = [this](const std::string& question) { return prompts_.AskReplace(Q(question)); };
+  const LocalSaveResult result = SaveNow(EdtDirectory->text().toStdString(), asks, *FormLog);
+
+  if (result.Outcome == LocalSaveOutcome::NotGenerated) {
+    ShowRefusalFrom(*this, TabSheetUpload, *result.Refused);
+    return;
+  }
+  FormLog->SetStopEnabled(false);
+  FormLog->SetCloseEnabled(true);
+  switch (result.Outcome) {
+    case LocalSaveOutcome::Cancelled:
+      break;
+    case LocalSaveOutcome::DirectoryMissing:
+      ShowRefusalFrom(*this, TabSheetUpload, *result.Refused);
+      break;
+    case LocalSaveOutcome::Saved:
+      FormLog->ShowLog();
+      break;
+    case LocalSaveOutcome::NotGenerated:
+      break;
+  }
+}
+
+void TFormMain::BtnFtpNowClick() {
+  // A press that arrives from inside the running upload's wait would clear
+  // its log and talk over its dialogue with the server.
+  if (uploader_ && uploader_->Running()) return;
+  if (!FormLog) return;
+
+  UploadCheck check = CheckUploadInputs(Settings());
+  if (check.PortReset) EdtPort->setText("21");
+  if (check.Refused) {
+    ShowRefusalFrom(*this, TabSheetUpload, *check.Refused);
+    return;
+  }
+
+  Uploader& uploader = FtpUploader();
+  FormLog->SetStopHandler([this] {
+    // A QUIT the server refuses is an unexpected error for the operator to see.
+    if (std::optional<std::string> error = FtpUploader().Stop()) prompts_.ShowException(Q(*error));
+  });
+  FormLog->SetStopEnabled(true);
+  FormLog->SetCloseEnabled(false);
+  FormLog->Clear();
+  FormLog->ShowLog();
+
+  RestoreLogButtons restore{*FormLog};
+  uploader.Run(check.Inputs);
+}
+
+}  // namespace pellora
