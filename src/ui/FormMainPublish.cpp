@@ -7,7 +7,9 @@
 #include <string>
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
+#include <QTimer>
 
 #include "core/ProjectSettings.h"
 #include "generate/AccessFiles.h"
@@ -62,6 +64,29 @@ struct RestoreLogButtons {
   }
 };
 
+// Closing the main window while an upload waits would leave the program
+// running without a window until the server answers, which a silent server
+// never does; so once the window is really gone (the close may be refused),
+// the upload is stopped as if "Stop" had been pressed.
+class StopUploadOnClose : public QObject {
+ public:
+  explicit StopUploadOnClose(TFormMain& form) : QObject(&form), form_(form) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &form_ && event->type() == QEvent::Close) {
+      QTimer::singleShot(0, this, [this] {
+        if (form_.isVisible() || !form_.FormLog || !form_.FtpUploader().Running()) return;
+        form_.FormLog->BtnStopClick();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TFormMain& form_;
+};
+
 }  // namespace
 
 Uploader& TFormMain::FtpUploader() {
@@ -74,6 +99,7 @@ void TFormMain::WirePublishing() {
   // The upload's waits run the window's events, so its lines show as they
   // come, Stop can be pressed and the window repaints.
   FtpClient.Pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+  installEventFilter(new StopUploadOnClose(*this));
 }
 
 void TFormMain::BtnGenerateClick() {

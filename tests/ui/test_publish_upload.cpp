@@ -185,6 +185,25 @@ TEST_F(Upload, StopEndsTheWaitOnASilentServer) {
   EXPECT_TRUE(server.Error().empty()) << server.Error();
 }
 
+TEST_F(Upload, ClosingTheMainWindowStopsAWaitingUpload) {
+  Generated();
+  ScriptedFtpServer server([](ScriptedPeer& peer) { peer.WaitForClose(); });
+  Fill(server.Port());
+  form->FtpUploader().QuitGraceMs = 200;
+
+  WhileUploading([&] {
+    if (!form->FtpClient.Connected()) return false;
+    form->close();
+    return true;
+  });
+
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(log->Lines(), (kTasks + QStringList{"", "* Disconnected"}));
+  ExpectLogAtRest();
+  // The client left on its own, long before the server would have given up.
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"QUIT\r\n"}));
+}
+
 TEST_F(Upload, AQuitRefusedOnStopIsShownAsAnError) {
   Generated();
   ScriptedFtpServer server([](ScriptedPeer& peer) {
