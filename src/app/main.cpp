@@ -1,3 +1,5 @@
+#include <QTimer>
+#include <cstdio>
 #include <exception>
 
 #include "ui/Application.h"
@@ -31,6 +33,9 @@ int main(int argc, char** argv) {
     formMain.FormLog = &formLog;
     formMain.FormAboutBox = &formAbout;
     formMain.show();
+    // For the start-up benchmark: say so once the window is up, then leave.
+    if (qEnvironmentVariableIsSet("PELLORA_EXIT_WHEN_SHOWN"))
+      QTimer::singleShot(0, &app, [] { std::fputs("shown\n", stdout), std::fflush(stdout), QApplication::quit(); });
     return app.exec();
   } catch (const std::exception& e) {
     prompts.SetOwner(nullptr);  // the main window is gone by now
