@@ -262,7 +262,6 @@ class TFormMain : public QMainWindow {
   UserCommands* userCommands_ = nullptr;
   const TFormUser* commandsFormUser_ = nullptr;
   const TFormAutoCreate* commandsFormAutoCreate_ = nullptr;
-  bool closedProject_ = false;  // the project was written to config.htp and freed by a close
 };
 
 }  // namespace pellora

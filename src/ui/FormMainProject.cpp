@@ -56,7 +56,6 @@ void TFormMain::TbnNewProjectClick() {
   if (Modified && !AskSaveChanges()) return;
   ResetProjectSettings();
   FreeUsers();
-  closedProject_ = false;
   ProjectFileName = "Untitled";
   Untitled = true;
   Modified = false;
@@ -71,7 +70,6 @@ void TFormMain::TbnOpenProjectClick() {
   // read leaves the empty default project, not the old one.
   ResetProjectSettings();
   FreeUsers();
-  closedProject_ = false;
   if (LoadProjectFromFile(path.toStdString())) {
     ProjectFileName = path.toStdString();
     Untitled = false;
@@ -102,14 +100,9 @@ void TFormMain::MISaveProjectAsClick() { SaveProjectToChosenFile(); }
 
 bool TFormMain::FormCloseQuery() {
   // The whole project goes to the last-state file without a question; a
-  // failure to write it must not keep the window open. A second close of the
-  // hidden window (the desktop closing every window at logout after Exit)
-  // would find the users already freed and write an empty list over them.
-  if (!closedProject_ || isVisible()) {
-    SaveProjectFile(LastStateFile(), users_, Settings());
-    FreeUsers();
-    closedProject_ = true;
-  }
+  // failure to write it must not keep the window open.
+  SaveProjectFile(LastStateFile(), users_, Settings());
+  FreeUsers();
   return true;
 }
 

@@ -13,13 +13,7 @@ void TFormMain::WireUserPage() {
   // Made before the start-up load, which fills the view from config.htp.
   userModel_ = new UserTableModel(users_, this);
   SetUpUserView(*ListViewUser, *userModel_);
-
-  connect(MIAddUser, &QAction::triggered, this, &TFormMain::TbnAddUserClick);
-  connect(MIEditUser, &QAction::triggered, this, &TFormMain::TbnEditUserClick);
-  connect(MICreateUser, &QAction::triggered, this, &TFormMain::TbnCreateUserClick);
-  connect(MIDeleteUser, &QAction::triggered, this, &TFormMain::TbnDeleteUserClick);
-  connect(MIDeleteAllUsers, &QAction::triggered, this, &TFormMain::TbnDeleteAllUsersClick);
-  // "Cancel" only closes the menu, which the menu does by itself.
+  // The buttons, menu items and double-click are connected where they are built.
 }
 
 UserCommands* TFormMain::UserPageCommands() {

@@ -1,0 +1,222 @@
+// The user page inside the main window, through its real widgets: the
+// buttons below the list, the list's context menu and double-click, the view
+// menu, and the user and series dialogs shown modally.
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+
+#include "core/Series.h"
+#include "test_project_window.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class MainUsers : public ProjectWindow {
+ protected:
+  pellora::TFormUser& Dialog() { return *form->FormUser; }
+
+  void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTableView* view = form->ListViewUser;
+    const QRect cell = view->visualRect(form->UserModel()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, cell.center());
+  }
+  // The operator types these into the user dialog and presses OK.
+  void WillEnterUser(const QString& name, const QString& password, bool disabled = false) {
+    WhenShown(&Dialog(), [this, name, password, disabled] {
+      shownTitle = Dialog().windowTitle();
+      shownName = Dialog().EdtUser->text();
+      Dialog().EdtUser->setText(name);
+      Dialog().EdtPassword->setText(password);
+      Dialog().ChkStatus->setChecked(disabled);
+      Dialog().BtnOk->click();
+    });
+  }
+  void WillCancelUser() {
+    WhenShown(&Dialog(), [this] {
+      shownTitle = Dialog().windowTitle();
+      shownName = Dialog().EdtUser->text();
+      Dialog().BtnCancel->click();
+    });
+  }
+  // Opens the list's context menu as a right click at pos (viewport coordinates) would.
+  void RightClick(QPoint pos) {
+    QWidget* viewport = form->ListViewUser->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
+    QApplication::sendEvent(viewport, &event);
+  }
+
+  QString shownTitle;
+  QString shownName;
+};
+
+TEST_F(MainUsers, TheListShowsFiveColumnsAndSelectsWholeRows) {
+  QTableView* view = form->ListViewUser;
+  ASSERT_EQ(view->model(), form->UserModel());
+  const char* titles[] = {"User", "Password", "Status", "Email", "Full Name"};
+  const int widths[] = {110, 100, 60, 120, 100};
+  ASSERT_EQ(form->UserModel()->columnCount(), 5);
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(form->UserModel()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    EXPECT_EQ(view->horizontalHeader()->sectionSize(c), widths[c]);
+  }
+  EXPECT_TRUE(view->showGrid());
+  EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+  Seed({"amy", "bob", "cy"});
+  ClickRow(0);
+  ClickRow(2, Qt::ControlModifier);
+  EXPECT_EQ(view->selectionModel()->selectedRows().size(), 2);
+}
+
+TEST_F(MainUsers, AddButtonAddsThroughTheDialogAndRefusesATakenName) {
+  form->MIViewEnabledUsers->trigger();
+  WillEnterUser("  zoe ", "pw", /*disabled=*/true);
+  QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
+  EXPECT_EQ(shownTitle, "Add User");
+  EXPECT_EQ(ListNames(), Names{"zoe"});
+  EXPECT_TRUE(ViewNames().empty());  // disabled, and only enabled users are shown
+  EXPECT_TRUE(form->Modified);
+  form->MIViewAllUsers->trigger();
+  EXPECT_EQ(ViewNames(), Names{"zoe"});
+
+  form->Modified = false;
+  WillEnterUser("zoe", "other");
+  prompts.Expect(Kind::Message);
+  QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
+  EXPECT_EQ(shownName, "");  // the dialog starts empty
+  EXPECT_EQ(prompts.LastAsked().text, "The User zoe has been existed!");
+  EXPECT_EQ(prompts.LastAsked().caption, "Error");
+  EXPECT_EQ(ListNames(), Names{"zoe"});
+  EXPECT_FALSE(form->Modified);
+
+  WillCancelUser();
+  QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
+  EXPECT_EQ(ListNames(), Names{"zoe"});
+  EXPECT_FALSE(form->Modified);
+}
+
+TEST_F(MainUsers, EditButtonDoubleClickAndMenuEditTheSelectedRow) {
+  Seed({"amy", "bob", "cy"});
+  form->Modified = false;
+  ClickRow(1);
+  WillEnterUser("aaron", "new-pw");
+  QTest::mouseClick(form->TbnEditUser, Qt::LeftButton);
+  EXPECT_EQ(shownTitle, "Edit User");
+  EXPECT_EQ(shownName, "bob");
+  EXPECT_EQ(ListNames(), (Names{"amy", "aaron", "cy"}));  // the record keeps its place
+  EXPECT_EQ(ViewNames(), ListNames());
+  EXPECT_EQ(form->Users().FindUser("aaron")->Password, "new-pw");
+  EXPECT_TRUE(form->Modified);
+
+  const QRect cy = form->ListViewUser->visualRect(form->UserModel()->index(2, 0));
+  WillCancelUser();
+  QTest::mousePress(form->ListViewUser->viewport(), Qt::LeftButton, {}, cy.center());
+  QTest::mouseRelease(form->ListViewUser->viewport(), Qt::LeftButton, {}, cy.center());
+  QTest::mouseDClick(form->ListViewUser->viewport(), Qt::LeftButton, {}, cy.center());
+  EXPECT_EQ(shownName, "cy");
+
+  // A name another user has: refused, yet the confirmed dialog marked the project.
+  form->Modified = false;
+  ClickRow(0);
+  WillEnterUser("cy", "x");
+  prompts.Expect(Kind::Message);
+  RightClick(QPoint(5, 5));
+  form->PopupMenuUser->hide();
+  form->MIEditUser->trigger();
+  EXPECT_EQ(shownName, "amy");
+  EXPECT_EQ(prompts.LastAsked().text, "The User cy has been existed!");
+  EXPECT_EQ(ListNames(), (Names{"amy", "aaron", "cy"}));
+  EXPECT_TRUE(form->Modified);
+}
+
+TEST_F(MainUsers, DeleteButtonsRemoveTheSelectionOrEveryone) {
+  Seed({"amy", "bob", "cy", "dan"});
+  form->Modified = false;
+  prompts.Expect(Kind::Message);
+  QTest::mouseClick(form->TbnDeleteUser, Qt::LeftButton);
+  EXPECT_EQ(prompts.LastAsked().text, "You should select a user first!");
+  EXPECT_EQ(prompts.LastAsked().caption, "Warning");
+  EXPECT_FALSE(form->Modified);
+
+  ClickRow(1);
+  ClickRow(3, Qt::ControlModifier);
+  QTest::mouseClick(form->TbnDeleteUser, Qt::LeftButton);
+  EXPECT_EQ(ListNames(), (Names{"amy", "cy"}));
+  EXPECT_EQ(ViewNames(), ListNames());
+  EXPECT_TRUE(form->Modified);
+
+  Seed({"eve"}, /*disabled=*/true);
+  form->MIViewDisabledUsers->trigger();
+  form->Modified = false;
+  prompts.Expect(Kind::Confirm, Button::No);
+  QTest::mouseClick(form->TbnDeleteAllUsers, Qt::LeftButton);
+  EXPECT_EQ(form->Users().CountUsers(), 3u);
+  EXPECT_FALSE(form->Modified);
+  prompts.Expect(Kind::Confirm, Button::Yes);
+  QTest::mouseClick(form->TbnDeleteAllUsers, Qt::LeftButton);
+  EXPECT_EQ(prompts.LastAsked().text, "Are you really want to delete all users?");
+  EXPECT_EQ(form->Users().CountUsers(), 0u);  // the hidden enabled users too
+  EXPECT_TRUE(ViewNames().empty());
+  EXPECT_TRUE(form->Modified);
+}
+
+TEST_F(MainUsers, ContextMenuOpensOnceAtTheMouseAndOffersWhatTheSelectionAllows) {
+  QSignalSpy shown(form->PopupMenuUser, &QMenu::aboutToShow);
+  const QPoint at(30, 40);
+  RightClick(at);
+  ASSERT_TRUE(form->PopupMenuUser->isVisible());
+  EXPECT_EQ(shown.count(), 1);
+  EXPECT_EQ(form->PopupMenuUser->pos(), form->ListViewUser->viewport()->mapToGlobal(at));
+  EXPECT_FALSE(form->MIEditUser->isEnabled());
+  EXPECT_FALSE(form->MIDeleteUser->isEnabled());
+  EXPECT_TRUE(form->MIAddUser->isEnabled());
+  EXPECT_TRUE(form->MICreateUser->isEnabled());
+  EXPECT_TRUE(form->MIDeleteAllUsers->isEnabled());
+
+  // "Add User" from the menu runs the same command as the button.
+  WillEnterUser("amy", "pw");
+  form->PopupMenuUser->hide();
+  form->MIAddUser->trigger();
+  EXPECT_EQ(ListNames(), Names{"amy"});
+
+  ClickRow(0);
+  RightClick(at);
+  EXPECT_TRUE(form->MIEditUser->isEnabled());
+  EXPECT_TRUE(form->MIDeleteUser->isEnabled());
+  form->PopupMenuUser->hide();
+  form->MIDeleteUser->trigger();
+  EXPECT_EQ(form->Users().CountUsers(), 0u);
+  EXPECT_TRUE(prompts.Asked().empty());  // deleted without a question
+}
+
+TEST_F(MainUsers, SeriesButtonAndViewMenuShowTheirUsers) {
+  WhenShown(form->FormAutoCreate, [this] { QTest::mouseClick(form->FormAutoCreate->BtnOk, Qt::LeftButton); });
+  QTest::mouseClick(form->TbnCreateUser, Qt::LeftButton);
+  const std::size_t made = static_cast<std::size_t>(pellora::SeriesSettings{}.Count);
+  EXPECT_EQ(form->Users().CountUsers(), made);
+  EXPECT_EQ(ViewNames(), ListNames());
+  EXPECT_TRUE(form->Modified);
+
+  Seed({"zz-off"}, /*disabled=*/true);
+  form->Modified = false;
+  QTest::mouseClick(form->BtnViewUsers, Qt::LeftButton);
+  ASSERT_TRUE(form->PopupMenuViewUsers->isVisible());
+  form->MIViewDisabledUsers->trigger();
+  form->PopupMenuViewUsers->hide();
+  EXPECT_EQ(ViewNames(), Names{"zz-off"});
+  EXPECT_EQ(form->ViewFilter, 2);
+  form->MIViewEnabledUsers->trigger();
+  EXPECT_EQ(ViewNames().size(), made);
+  EXPECT_FALSE(form->Modified);  // the filter is not part of the project
+
+  // Dialogs not handed over yet (a window made on its own): the buttons do nothing.
+  form->FormUser = nullptr;
+  QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
+  QTest::mouseClick(form->TbnEditUser, Qt::LeftButton);
+  EXPECT_TRUE(prompts.Asked().empty());
+}
+
+}  // namespace

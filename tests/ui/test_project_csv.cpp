@@ -1,0 +1,85 @@
+// The CSV buttons of the user page: export writes every user whatever the
+// view shows; import adds to the list, marks the project and rebuilds the view.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "test_project_window.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+using CsvButtons = ProjectWindow;
+
+TEST_F(CsvButtons, ExportWritesEveryUserWhateverTheViewShowsAndMarksNothing) {
+  Seed({"bob"});
+  Seed({"alice"}, /*disabled=*/true);
+  form->MIViewDisabledUsers->trigger();
+  ASSERT_EQ(ViewNames(), std::vector<std::string>{"alice"});
+  form->Modified = false;
+
+  const std::string path = Folder() + "users.csv";
+  prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(path));
+  QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
+  EXPECT_EQ(prompts.LastAsked().text, "User list files (*.csv)");
+  EXPECT_EQ(prompts.LastAsked().caption, "csv");  // the default extension
+  EXPECT_EQ(ReadFile(path), "\"alice\",\"pw-alice\",\"false\"\r\n\"bob\",\"pw-bob\",\"true\"\r\n");
+  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(prompts.Asked().size(), 1u);  // no message after writing
+
+  // Cancelled: nothing written. Unwritable: nothing shown.
+  prompts.ExpectPath(Kind::SaveFile, QString());
+  QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
+  const std::string nowhere = Folder() + "missing/users.csv";
+  prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(nowhere));
+  QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
+  EXPECT_FALSE(fs::exists(nowhere));
+  EXPECT_EQ(prompts.Asked().size(), 3u);
+}
+
+TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
+  const std::string path = Folder() + "in.csv";
+  std::ofstream(path, std::ios::binary) << "\"carl\",\"c1\",\"true\"\r\n\"amy\",\"a1\",\"FALSE\",\"a@x.test\",\"Amy\",\"x\"\r\n";
+  Seed({"bob"});
+  form->Modified = false;
+
+  for (int round = 0; round < 2; ++round) {
+    prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(path));
+    QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
+  }
+  EXPECT_EQ(prompts.LastAsked().text, "User list files (*.csv)");
+  EXPECT_EQ(prompts.LastAsked().caption, "");  // no default extension when opening
+  EXPECT_EQ(ListNames(), (std::vector<std::string>{"amy", "amy", "bob", "carl", "carl"}));
+  EXPECT_EQ(ViewNames(), ListNames());  // the view was rebuilt
+  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Users().FindUser("amy")->Disabled);
+
+  // Under a filter, the rebuilt view keeps to it.
+  form->MIViewDisabledUsers->trigger();
+  prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(path));
+  QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
+  EXPECT_EQ(ViewNames(), (std::vector<std::string>{"amy", "amy", "amy"}));
+}
+
+TEST_F(CsvButtons, ImportMarksTheProjectBeforeReadingButNotWhenCancelled) {
+  prompts.ExpectPath(Kind::OpenFile, QString());
+  QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
+  EXPECT_FALSE(form->Modified);
+
+  // The chosen file vanished before it was read: no users, no message, but marked.
+  prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(Folder() + "gone.csv"));
+  QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
+  EXPECT_TRUE(form->Modified);
+  EXPECT_EQ(form->Users().CountUsers(), 0u);
+  EXPECT_EQ(prompts.Asked().size(), 2u);
+}
+
+}  // namespace
