@@ -15,8 +15,8 @@ bool LooksLikeOption(const std::string& arg) {
 }
 
 const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& spec : specs)
-    if (name == spec.Name) return &spec;
+  for (const OptionSpec& known : specs)
+    if (name == known.Name) return &known;
   return nullptr;
 }
 
@@ -36,9 +36,9 @@ Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& 
     }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
-    const OptionSpec* spec = FindSpec(specs, name);
-    if (!spec) throw UsageError("unknown option " + name);
-    if (!spec->TakesValue) {
+    const OptionSpec* option = FindSpec(specs, name);
+    if (!option) throw UsageError("unknown option " + name);
+    if (!option->TakesValue) {
       if (eq != std::string::npos) throw UsageError("option " + name + " takes no value");
       options_[name].clear();
     } else if (eq != std::string::npos) {
