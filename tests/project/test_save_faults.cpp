@@ -3,17 +3,21 @@
 // able to go on (a later save that can complete does).
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <string>
 
+#include "platform/Files.h"
 #include "project/ProjectFile.h"
 #include "support/TempFolder.h"
 #include "support/Users.h"
@@ -24,7 +28,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // What a forked child reports back through its exit status.
-enum ChildResult { kSaveFailed = 10, kSaveFailedThenRetrySucceeded, kSaveSucceeded, kRetryFailed, kCannotSetUp };
+enum ChildResult {
+  kSaveFailed = 10,
+  kSaveFailedThenRetrySucceeded,
+  kSaveSucceeded,
+  kRetryFailed,
+  kCannotSetUp,
+  kOldFileChanged,
+  kTemporaryLeft,
+};
 
 // Runs body in a child process and returns its exit status (-1 when it did
 // not exit normally). The child leaves with _exit, so nothing of the test
@@ -138,6 +150,31 @@ TEST_F(SaveFaults, ReadOnlyFolderKeepsTheOldProject) {
   ASSERT_TRUE(LoadProjectFile(inFolder, users, settings));
   EXPECT_EQ(AllFields(users), oldFields);
   EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+// A full disk, made as a small file system of its own in a mount namespace of
+// the child (which needs the rights to mount: root, as in CI).
+TEST_F(SaveFaults, DiskFullKeepsTheOldProject) {
+  const fs::path disk = dir.Path() / "disk";
+  fs::create_directory(disk);
+  const std::string onDisk = (disk / "p.htp").string();
+  const int result = InChild([&]() -> int {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+      return kCannotSetUp;
+    std::FILE* f = std::fopen(onDisk.c_str(), "wb");
+    if (!f || std::fwrite(oldBytes.data(), 1, oldBytes.size(), f) != oldBytes.size() || std::fclose(f) != 0)
+      return kCannotSetUp;
+    if (SaveProjectFile(onDisk, big, ProjectSettings{})) return kSaveSucceeded;
+    std::string now;
+    if (!ReadWholeFile(onDisk, now) || now != oldBytes) return kOldFileChanged;
+    if (FilesIn(disk) != 1) return kTemporaryLeft;
+    UserList few;
+    FillUsers(few, 10);
+    return SaveProjectFile(onDisk, few, ProjectSettings{}) ? kSaveFailedThenRetrySucceeded : kRetryFailed;
+  });
+  if (result == kCannotSetUp) GTEST_SKIP() << "no right to mount a small file system here";
+  EXPECT_EQ(result, kSaveFailedThenRetrySucceeded);
 }
 
 // Paths that no one, root included, can write a file under.
