@@ -227,6 +227,17 @@ TSockConnection::WaitEnd TSockConnection::WaitFor(int fd, short events, const TS
   }
 }
 
+// Replaces whatever socket the connection had with a new non-blocking one.
+void TSockConnection::OpenFreshSocket() {
+  CloseSocket();
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) {
+    int error = errno;
+    fd_ = -1;
+    throw ESockError(ErrnoText(error));
+  }
+}
+
 void TSockConnection::CloseSocket() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
@@ -319,13 +330,7 @@ void TSockConnection::Connect() {
   }
   if (!resolved) throw ESockError("Null Remote Address");
 
-  CloseSocket();
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) {
-    int error = errno;
-    fd_ = -1;
-    throw ESockError(ErrnoText(error));
-  }
+  OpenFreshSocket();
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(Port) & 0xFFFF));
@@ -372,13 +377,7 @@ void TSockConnection::Disconnect() { CloseSocket(); }
 void TSockConnection::Abort() { cancel_ = true; }
 
 void TSockConnection::Listen() {
-  CloseSocket();
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) {
-    int error = errno;
-    fd_ = -1;
-    throw ESockError(ErrnoText(error));
-  }
+  OpenFreshSocket();
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = 0;

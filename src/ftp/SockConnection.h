@@ -122,6 +122,7 @@ class TSockConnection {
   void SetCancel(bool on) { cancel_ = on; }
   bool CancelSet() const { return cancel_; }
   // Closes the socket without raising; waits in progress on it end with an error.
+  void OpenFreshSocket();
   void CloseSocket();
   // For an encrypting layer: wraps the transport of the connected socket.
   void ReplaceTransport(std::unique_ptr<ByteTransport> transport);
