@@ -53,7 +53,7 @@ class Upload : public PublishWindow {
   // Runs check on every turn of the event loop while the upload waits, until it returns true.
   void WhileUploading(std::function<bool()> check) {
     QTimer timer;
-    timer.setInterval(10);
+    timer.setInterval(0);  // every pass of the event loop inside a wait of the upload
     QObject::connect(&timer, &QTimer::timeout, [&] {
       if (check()) timer.stop();
     });
