@@ -10,22 +10,23 @@
 #include "generate/AccessFiles.h"
 #include "generate/DesCrypt.h"
 #include "project/Csv.h"
+#include "common/Logs.h"
 #include "support/CliTest.h"
 
 namespace pellora {
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::Lines;
-using clitest::Result;
-using clitest::User;
+using testing::Lines;
+using testing::Result;
+using testing::User;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-using Cli = clitest::CliTest;
+using Cli = testing::CliTest;
 
 std::string Crypt(const std::string& key, const std::string& setting) {
   crypt_data data{};
@@ -286,7 +287,7 @@ TEST_F(Cli, ProgressAppearsOnATerminalOnly) {
   Result quiet = Run({"series", project_, "4096"});
   EXPECT_EQ(quiet.Status, 0);
   EXPECT_EQ(quiet.Err, "");
-  Result terminal = clitest::RunCliOnTerminal({"series", project_, "600"}, dataHome_);
+  Result terminal = testing::RunCliOnTerminal({"series", project_, "600"}, dataHome_);
   EXPECT_EQ(terminal.Status, 0);
   EXPECT_THAT(terminal.Out, HasSubstr("Creating users: 600/600"));
   EXPECT_EQ(Names().size(), 4696u);

@@ -7,14 +7,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/FtpServer.h"
 #include "support/CliTest.h"
 
 namespace pellora {
 namespace {
 
 namespace fs = std::filesystem;
-using clitest::Result;
-using clitest::User;
+using testing::Result;
+using testing::User;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -50,7 +51,7 @@ std::string UploadLog(int port, const std::string& passwordDir = "/", const std:
          "* Disconnected\n";
 }
 
-class Publish : public clitest::CliTest {
+class Publish : public testing::CliTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();

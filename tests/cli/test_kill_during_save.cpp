@@ -21,7 +21,7 @@ namespace pellora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using clitest::User;
+using testing::User;
 using testing::ReadFile;
 
 // The fields of every user, in file order.
@@ -64,7 +64,7 @@ pid_t StartUserAdd(const std::string& project, const std::string& name, const st
       ::dup2(null, 2);
     }
     ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-    ::execl(PELLORA_CLI, PELLORA_CLI, "user", "add", project.c_str(), name.c_str(), "--password-stdin",
+    ::execl(testing::CliPath(), testing::CliPath(), "user", "add", project.c_str(), name.c_str(), "--password-stdin",
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
@@ -78,7 +78,7 @@ int Wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class KillDuringSave : public clitest::CliTest {
+class KillDuringSave : public testing::CliTest {
  protected:
   // A project large enough that saving it takes a noticeable time.
   void MakeLargeProject() {

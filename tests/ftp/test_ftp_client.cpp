@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
 #include "ftp/FtpClient.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 
 using namespace pellora;

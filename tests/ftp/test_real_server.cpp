@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <string>
 
+#include "common/Files.h"
+#include "common/FtpServer.h"
+#include "common/Logs.h"
 #include "core/ProjectSettings.h"
 #include "ftp/Upload.h"
 #include "platform/WorkingFolder.h"
-#include "support/Helpers.h"
 
 using namespace pellora;
 using namespace pellora::testing;

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "common/Files.h"
 #include "ftp/SockConnection.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 
 using namespace pellora;

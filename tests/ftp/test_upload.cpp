@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "common/Logs.h"
 #include "ftp/Upload.h"
 #include "platform/WorkingFolder.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 
 using namespace pellora;

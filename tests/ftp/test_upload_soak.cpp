@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <string>
 
+#include "common/Files.h"
+#include "common/FtpServer.h"
+#include "common/Logs.h"
 #include "ftp/Upload.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 
 using namespace pellora;

@@ -7,15 +7,16 @@
 #include <set>
 #include <sstream>
 
+#include "common/Files.h"
+#include "common/Logs.h"
 #include "generate/AccessFiles.h"
-#include "support/GenerateTestSupport.h"
 
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
-using gentest::ReadFile;
-using gentest::RecordingLog;
-using gentest::TempDir;
+using testing::ReadFile;
+using testing::RecordingLog;
+using testing::TempDir;
 using ::testing::ElementsAre;
 
 TUserList User(std::string name, std::string password, bool disabled = false) {
@@ -318,7 +319,7 @@ TEST_F(WriteFiles, FailureOfEitherFileIsLoggedAndTheOtherStillWritten) {
 }
 
 TEST_F(WriteFiles, ReplacesOlderFilesWhole) {
-  gentest::WriteFile(dir.Path() / ".htpasswd", std::string(5000, 'x'));
+  testing::WriteFile(dir.Path() / ".htpasswd", std::string(5000, 'x'));
   ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
 }

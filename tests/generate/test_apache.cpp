@@ -18,14 +18,17 @@
 #include <cstdlib>
 #include <thread>
 
+#include "common/Files.h"
+#include "common/Logs.h"
+#include "common/Users.h"
 #include "generate/AccessFiles.h"
-#include "support/GenerateTestSupport.h"
 
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
-using gentest::ReadFile;
-using gentest::WriteFile;
+using testing::ReadFile;
+using testing::User;
+using testing::WriteFile;
 
 constexpr const char* kApache = "/usr/sbin/apache2";
 constexpr const char* kModules = "/usr/lib/apache2/modules";
@@ -228,19 +231,11 @@ class Apache {
   pid_t child_ = -1;
 };
 
-TUserList User(std::string name, std::string password, bool disabled = false) {
-  TUserList u;
-  u.UserName = std::move(name);
-  u.Password = std::move(password);
-  u.Disabled = disabled;
-  return u;
-}
-
 class ApacheTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!fs::exists(kApache)) return;
-    tree_ = new gentest::TempDir;
+    tree_ = new testing::TempDir;
     // Made 0700; the server's children run as another account when we are root.
     fs::permissions(tree_->Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                        fs::perms::others_read | fs::perms::others_exec);
@@ -284,7 +279,7 @@ class ApacheTest : public ::testing::Test {
     const fs::path passwords = tree_->Path() / "pass words";
     for (const fs::path& d : {work, members, passwords}) fs::create_directories(d);
     ASSERT_EQ(CheckGenerate(users, settings), std::nullopt);
-    gentest::RecordingLog log;
+    testing::RecordingLog log;
     ASSERT_TRUE(WriteAccessFiles(users, settings, log, work));
     for (auto [from, to] : {std::pair{work / ".htaccess", members / ".htaccess"},
                             std::pair{work / ".htpasswd", passwords / ".htpasswd"}}) {
@@ -306,11 +301,11 @@ class ApacheTest : public ::testing::Test {
 
   UserList users;
   ProjectSettings settings;
-  static gentest::TempDir* tree_;
+  static testing::TempDir* tree_;
   static Apache* server_;
   static std::string startError_;
 };
-gentest::TempDir* ApacheTest::tree_ = nullptr;
+testing::TempDir* ApacheTest::tree_ = nullptr;
 Apache* ApacheTest::server_ = nullptr;
 std::string ApacheTest::startError_;
 

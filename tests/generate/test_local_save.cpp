@@ -4,14 +4,15 @@
 
 #include <deque>
 
+#include "common/Files.h"
+#include "common/Logs.h"
 #include "generate/LocalSave.h"
-#include "support/GenerateTestSupport.h"
 
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
-using gentest::ReadFile;
-using gentest::WriteFile;
+using testing::ReadFile;
+using testing::WriteFile;
 using ::testing::ElementsAre;
 
 class SaveNowTest : public ::testing::Test {
@@ -41,11 +42,11 @@ class SaveNowTest : public ::testing::Test {
     return "append:Save " + file + " file to " + folder + "/" + file + (ok ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n");
   }
 
-  gentest::TempDir root;
+  testing::TempDir root;
   fs::path source = root.Path() / "work";
   fs::path web = root.Path() / "web site";
   LocalSavePrompts prompts;
-  gentest::RecordingLog log;
+  testing::RecordingLog log;
   std::optional<std::string> chosen;
   int browsed = 0;
   std::deque<bool> answers;

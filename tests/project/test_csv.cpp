@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "common/Users.h"
 #include "project/Csv.h"
-#include "support/TempFolder.h"
-#include "support/Users.h"
 
 using namespace pellora;
+using namespace pellora::testing;
 
 namespace {
 
@@ -52,7 +53,7 @@ TEST(CsvExport, ThreeOrSixFieldsQuotedAsHeld) {
 }
 
 TEST(CsvExport, FileIsReplacedAndForTheOwnerOnly) {
-  TempFolder dir;
+  TempDir dir;
   dir.Write("old.csv", "\"x\",\"y\",\"true\"\r\n\"z\",\"y\",\"true\"\r\n");
   UserList users;
   users.AppendUser(User("bob"));
@@ -147,7 +148,7 @@ TEST(CsvImport, AddsInNameOrderWithoutDuplicateTest) {
 }
 
 TEST(CsvImport, Files) {
-  TempFolder dir;
+  TempDir dir;
   UserList list;
   EXPECT_FALSE(ImportCsvFile(dir.File("missing.csv"), list));
   EXPECT_FALSE(ImportCsvFile(dir.Path().string(), list));

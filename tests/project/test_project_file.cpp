@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "common/Users.h"
 #include "platform/IniFile.h"
 #include "project/ProjectFile.h"
 #include "project/TextEncoding.h"
-#include "support/TempFolder.h"
-#include "support/Users.h"
 
 using namespace pellora;
+using namespace pellora::testing;
 
 namespace {
 
@@ -46,7 +47,7 @@ void Load(const std::string& path, Loaded& out) { out.ok = LoadProjectFile(path,
 // ---- Writing and reading back ----
 
 TEST(ProjectFile, RoundTripKeepsEveryFieldAndTrimsSettings) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   users.AppendUser(User("zed", "pw1", false, "z@example.org", "Zed Z", "one line"));
   users.AppendUser(User("alice", "p=w;2", true, "", "", "first\r\nsecond\r\n\r\nfourth"));
@@ -77,7 +78,7 @@ TEST(ProjectFile, RoundTripKeepsEveryFieldAndTrimsSettings) {
 }
 
 TEST(ProjectFile, WritesTheExactTextForm) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   users.AppendUser(User("bob", "pw", true, "b@x", "Bob B", "n"));
   users.AppendUser(User("al"));
@@ -101,7 +102,7 @@ TEST(ProjectFile, WritesTheExactTextForm) {
 }
 
 TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
-  TempFolder dir;
+  TempDir dir;
   const std::vector<std::string> notes = {
       "C:\\new\\readme.txt",              // one line with backslash-n and backslash-r: stored as is
       "path C:\\new\r\nand C:\\rest",     // a line break and literal backslash sequences together
@@ -135,7 +136,7 @@ TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
 }
 
 TEST(ProjectFile, NotesFromElsewhereAndNotesCutShort) {
-  TempFolder dir;
+  TempDir dir;
   // Long notes of many lines grow when quoted; cut at 2047 characters they
   // still give their first lines, not the stored form.
   std::string lines;
@@ -161,7 +162,7 @@ TEST(ProjectFile, NotesFromElsewhereAndNotesCutShort) {
 }
 
 TEST(ProjectFile, SavingOverAFileReplacesItWholly) {
-  TempFolder dir;
+  TempDir dir;
   dir.Write("p.htp",
             "[USER0]\r\nUSERNAME=old\r\nEXTRA=1\r\n[USER5]\r\nUSERNAME=stale\r\n[MINE]\r\nKEEP=me\r\n"
             "[GENERAL]\r\nUSERCOUNT=6\r\nFTPHOST=old.example\r\n");
@@ -173,7 +174,7 @@ TEST(ProjectFile, SavingOverAFileReplacesItWholly) {
 }
 
 TEST(ProjectFile, NewFilesAreForTheOwnerOnly) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
   struct stat st {};
@@ -184,7 +185,7 @@ TEST(ProjectFile, NewFilesAreForTheOwnerOnly) {
 // ---- Reading rules ----
 
 TEST(ProjectFile, MissingKeysReadAsTheirFileDefaults) {
-  TempFolder dir;
+  TempDir dir;
   dir.Write("p.htp", "[GENERAL]\r\nUSERCOUNT=1\r\n");
   Loaded back;
   Load(dir.File("p.htp"), back);
@@ -203,7 +204,7 @@ TEST(ProjectFile, MissingKeysReadAsTheirFileDefaults) {
 }
 
 TEST(ProjectFile, IntegersAndFlags) {
-  TempFolder dir;
+  TempDir dir;
   dir.Write("p.htp",
             "[USER0]\r\nUSERNAME=a\r\nDISABLED=2\r\n"
             "[USER1]\r\nUSERNAME=b\r\nDISABLED=yes\r\n"
@@ -233,7 +234,7 @@ TEST(ProjectFile, IntegersAndFlags) {
 }
 
 TEST(ProjectFile, UserCountAgainstTheSectionsPresent) {
-  TempFolder dir;
+  TempDir dir;
   const std::string sections = "[USER0]\r\nUSERNAME=a\r\nPASSWORD=1\r\n[USER1]\r\nUSERNAME=b\r\n[USER2]\r\nUSERNAME=c\r\n";
   auto load = [&](const std::string& count) {
     dir.Write("p.htp", sections + "[GENERAL]\r\nUSERCOUNT=" + count + "\r\n");
@@ -257,7 +258,7 @@ TEST(ProjectFile, UserCountAgainstTheSectionsPresent) {
 }
 
 TEST(ProjectFile, SectionsLoadInFileOrderWithGapsAndDuplicates) {
-  TempFolder dir;
+  TempDir dir;
   dir.Write("p.htp",
             "[USER1]\r\nUSERNAME=bob\r\n[USER0]\r\nUSERNAME=zed\r\n[USER2]\r\nUSERNAME=bob\r\n"
             "[USER4]\r\nUSERNAME=after a gap\r\n[GENERAL]\r\nUSERCOUNT=5\r\n");
@@ -267,7 +268,7 @@ TEST(ProjectFile, SectionsLoadInFileOrderWithGapsAndDuplicates) {
 }
 
 TEST(ProjectFile, LongValuesAreCutTo2047Characters) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   users.AppendUser(User(std::string(3000, 'n'), std::string(3000, 'p')));
   ProjectSettings settings;
@@ -284,7 +285,7 @@ TEST(ProjectFile, LongValuesAreCutTo2047Characters) {
 // ---- Files from elsewhere ----
 
 TEST(ProjectFile, OpensAFileWrittenOnWindows) {
-  TempFolder dir;
+  TempDir dir;
   // Windows-1252: e9 = e acute, 80 = euro sign, fc = u umlaut, 93/94 = curly quotes.
   dir.Write("win.htp",
             "[user0]\r\n"
@@ -328,7 +329,7 @@ TEST(ProjectFile, TextEncodings) {
 }
 
 TEST(ProjectFile, BadInputLoadsWhatItCan) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   for (int i = 0; i < 20; ++i) users.AppendUser(User("user" + std::to_string(i), "pw"));
   ASSERT_TRUE(SaveProjectFile(dir.File("whole.htp"), users, ProjectSettings{}));
@@ -368,7 +369,7 @@ TEST(ProjectFile, BadInputLoadsWhatItCan) {
 }
 
 TEST(ProjectFile, NoFileChangesNothing) {
-  TempFolder dir;
+  TempDir dir;
   Loaded back;
   back.users.AppendUser(User("kept"));
   Load(dir.File("missing.htp"), back);
@@ -381,7 +382,7 @@ TEST(ProjectFile, NoFileChangesNothing) {
 }
 
 TEST(ProjectFile, AFailedSaveLeavesTheOldFileWhole) {
-  TempFolder dir;
+  TempDir dir;
   UserList users;
   users.AppendUser(User("bob", "pw"));
   dir.Write("plain", "not a folder");

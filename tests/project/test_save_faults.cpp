@@ -17,12 +17,13 @@
 #include <iterator>
 #include <string>
 
+#include "common/Files.h"
+#include "common/Users.h"
 #include "platform/Files.h"
 #include "project/ProjectFile.h"
-#include "support/TempFolder.h"
-#include "support/Users.h"
 
 using namespace pellora;
+using namespace pellora::testing;
 namespace fs = std::filesystem;
 
 namespace {
@@ -85,7 +86,7 @@ class SaveFaults : public ::testing::Test {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
   }
 
-  TempFolder dir;
+  TempDir dir;
   std::string project = dir.File("p.htp");
   ProjectSettings oldSettings;
   std::vector<Fields> oldFields;

@@ -2,20 +2,15 @@
 // view shows; import adds to the list, marks the project and rebuilds the view.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "common/Files.h"
 #include "test_project_window.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using pellora::testing::ReadFile;
 
 using CsvButtons = ProjectWindow;
 

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "common/FtpServer.h"
 #include "platform/Files.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 #include "test_publish_window.h"
 

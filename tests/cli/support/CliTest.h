@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ftp/support/Helpers.h"
+#include "common/Files.h"
+#include "common/RunCli.h"
+#include "common/Users.h"
 #include "project/ProjectFile.h"
-#include "support/RunCli.h"
 
-namespace pellora::clitest {
+namespace pellora::testing {
 
 // A temporary folder holding a project file and the XDG data folder that the
 // program's working folder lies in.
@@ -53,9 +54,9 @@ class CliTest : public ::testing::Test {
     return dataHome_ / "Quarnet Software" / "Pellora" / name;
   }
 
-  testing::TempDir root_;
+  TempDir root_;
   std::filesystem::path dataHome_ = root_.Path() / "xdg";
   std::string project_ = (root_.Path() / "members.htp").string();
 };
 
-}  // namespace pellora::clitest
+}  // namespace pellora::testing

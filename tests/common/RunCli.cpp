@@ -1,4 +1,4 @@
-#include "support/RunCli.h"
+#include "common/RunCli.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace pellora::clitest {
+namespace pellora::testing {
 
 namespace {
 
@@ -32,6 +32,8 @@ int WaitStatus(pid_t pid) {
 }
 
 }  // namespace
+
+const char* CliPath() { return PELLORA_CLI; }
 
 Result RunCli(const std::vector<std::string>& args, const std::filesystem::path& dataHome, const std::string& input) {
   int in[2], out[2], err[2];
@@ -108,14 +110,6 @@ Result RunCliOnTerminal(const std::vector<std::string>& args, const std::filesys
   return result;
 }
 
-TUserList User(std::string name, std::string password, bool disabled) {
-  TUserList user;
-  user.UserName = std::move(name);
-  user.Password = std::move(password);
-  user.Disabled = disabled;
-  return user;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -128,4 +122,4 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-}  // namespace pellora::clitest
+}  // namespace pellora::testing

@@ -3,16 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "core/ProjectSettings.h"
-#include "core/UserList.h"
-
-namespace pellora::clitest {
+namespace pellora::testing {
 
 struct Result {
   int Status = -1;  // exit status; -1 when the program did not exit normally
   std::string Out;
   std::string Err;
 };
+
+// The path of the built pellora-cli.
+const char* CliPath();
 
 // Runs the built pellora-cli with args, input on its standard input and
 // XDG_DATA_HOME pointing at dataHome, and collects everything it printed.
@@ -23,9 +23,7 @@ Result RunCli(const std::vector<std::string>& args, const std::filesystem::path&
 // what a person at a terminal sees.
 Result RunCliOnTerminal(const std::vector<std::string>& args, const std::filesystem::path& dataHome);
 
-TUserList User(std::string name, std::string password, bool disabled = false);
-
 // Lines of text split at LF.
 std::vector<std::string> Lines(const std::string& text);
 
-}  // namespace pellora::clitest
+}  // namespace pellora::testing
