@@ -22,7 +22,15 @@ const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::stri
 
 }  // namespace
 
-Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Secrets secrets)
+    : secrets_(secrets) {
+  // The first mistake is reported once the whole line is read, so that help
+  // asked for further on still wins, as it does before a mistake.
+  std::optional<UsageError> mistake;
+  auto fail = [&mistake](const std::string& text) {
+    if (!mistake) mistake.emplace(text);
+  };
+  bool help = false;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -34,21 +42,30 @@ Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& 
       optionsEnded = true;
       continue;
     }
+    if (arg == "--help" || arg == "-h") {
+      help = true;
+      continue;
+    }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
     const OptionSpec* option = FindSpec(specs, name);
-    if (!option) throw UsageError("unknown option " + name);
-    if (!option->TakesValue) {
-      if (eq != std::string::npos) throw UsageError("option " + name + " takes no value");
+    if (!option) {
+      fail(secrets_ == Secrets::PasswordArgument
+               ? std::string("unknown option (a PASSWORD that begins with \"-\" needs \"--\" before it)")
+               : "unknown option " + name);
+    } else if (!option->TakesValue) {
+      if (eq != std::string::npos) fail("option " + name + " takes no value");
       options_[name].clear();
     } else if (eq != std::string::npos) {
       options_[name] = arg.substr(eq + 1);
     } else if (i + 1 < args.size()) {
       options_[name] = args[++i];
     } else {
-      throw UsageError("option " + name + " needs a value");
+      fail("option " + name + " needs a value");
     }
   }
+  if (help) throw HelpWanted();
+  if (mistake) throw *mistake;
 }
 
 std::optional<std::string> Args::Value(const std::string& name) const {
@@ -59,7 +76,12 @@ std::optional<std::string> Args::Value(const std::string& name) const {
 
 void Args::Expect(const std::vector<const char*>& names) const {
   if (positional_.size() < names.size()) throw UsageError(std::string("missing ") + names[positional_.size()]);
-  if (positional_.size() > names.size()) throw UsageError("unexpected argument '" + positional_[names.size()] + "'");
+  if (positional_.size() <= names.size()) return;
+  if (secrets_ == Secrets::None) throw UsageError("unexpected argument '" + positional_[names.size()] + "'");
+  std::string text = "unexpected argument";
+  if (!names.empty()) text += std::string(" after ") + names.back();
+  if (secrets_ == Secrets::StrayArguments) text += " (passwords are read from standard input)";
+  throw UsageError(text);
 }
 
 void Args::AtMostOne(const std::vector<const char*>& names) const {

@@ -14,6 +14,18 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// --help or -h where an option could stand: Run prints the help instead of
+// running the command.
+class HelpWanted : public std::exception {};
+
+// What a mistyped command line may reveal in its usage error. A command that
+// reads a password must not echo one that was typed in the wrong place.
+enum class Secrets {
+  None,
+  StrayArguments,    // an extra argument may be a password meant for standard input
+  PasswordArgument,  // hash: an unknown option or an extra argument may be the password
+};
+
 struct OptionSpec {
   const char* Name;  // with its dashes: "--out"
   bool TakesValue;
@@ -23,9 +35,12 @@ struct OptionSpec {
 // options it was given (a flag maps to an empty value). An option may be
 // given as "--name value" or "--name=value"; the last one given counts.
 // "--" ends the options, so a user name or password may begin with a dash.
+// "--help" and "-h" ask for help only where an option could stand, not as
+// the value of an option nor after "--".
 class Args {
  public:
-  Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+  Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+       Secrets secrets = Secrets::None);
 
   const std::vector<std::string>& Positional() const { return positional_; }
   bool Has(const std::string& name) const { return options_.count(name) > 0; }
@@ -40,6 +55,7 @@ class Args {
  private:
   std::vector<std::string> positional_;
   std::map<std::string, std::string> options_;
+  Secrets secrets_;
 };
 
 // A decimal whole number, optionally signed; usage error naming what for.

@@ -101,31 +101,38 @@ int Usage(const std::string& problem) {
   return kExitUsage;
 }
 
+int Help() {
+  std::fputs(kHelp, stdout);
+  return kExitDone;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
   // A closed pipe or connection is reported where it happens, not by a signal.
   std::signal(SIGPIPE, SIG_IGN);
   if (args.empty()) return Usage("missing command");
-  if (AsksForHelp(args) || args[0] == "help") {
-    std::fputs(kHelp, stdout);
-    return kExitDone;
-  }
-  if (args[0] == "--version") {
-    PrintLine(kVersion);
-    return kExitDone;
-  }
   std::string name = args[0];
   std::size_t rest = 1;
-  if (name == "user") {
-    if (args.size() < 2) return Usage("missing user command (add, remove, enable or disable)");
+  if (name == "user" && args.size() >= 2) {
     name += " " + args[1];
     rest = 2;
   }
   auto it = Commands().find(name);
-  if (it == Commands().end()) return Usage("unknown command '" + name + "'");
+  if (it == Commands().end()) {
+    // No command to run: help asked for anywhere is the best answer.
+    if (AsksForHelp(args) || args[0] == "help") return Help();
+    if (args[0] == "--version") {
+      PrintLine(kVersion);
+      return kExitDone;
+    }
+    if (name == "user") return Usage("missing user command (add, remove, enable or disable)");
+    return Usage("unknown command '" + name + "'");
+  }
   try {
     return it->second(std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(rest), args.end()));
+  } catch (const HelpWanted&) {
+    return Help();
   } catch (const UsageError& e) {
     return Usage(name + ": " + e.what());
   } catch (const std::exception& e) {

@@ -47,10 +47,10 @@ bool SameText(std::string_view a, std::string_view b) {
 }  // namespace
 
 int CmdHash(const std::vector<std::string>& args) {
-  Args a(args, {{"--salt", true}, {"--stdin", false}});
+  Args a(args, {{"--salt", true}, {"--stdin", false}}, Secrets::PasswordArgument);
   std::string password;
   if (a.Has("--stdin")) {
-    a.Expect({});
+    if (!a.Positional().empty()) throw UsageError("--stdin and PASSWORD cannot be used together");
     if (!ReadSecretLine(password, "Password: ")) return Refuse("Can't read the password from standard input.");
   } else {
     if (a.Positional().empty()) throw UsageError("missing PASSWORD (or --stdin)");
@@ -70,7 +70,7 @@ int CmdHash(const std::vector<std::string>& args) {
 }
 
 int CmdVerify(const std::vector<std::string>& args) {
-  Args a(args, {});
+  Args a(args, {}, Secrets::StrayArguments);
   a.Expect({"HTPASSWD_FILE", "NAME"});
   const std::string& path = a.Positional()[0];
   const std::string& name = a.Positional()[1];

@@ -1,12 +1,58 @@
 #include "cli/Output.h"
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 
 namespace pellora::cli {
+
+namespace {
+
+// The signals that end the program by default while it waits at a prompt.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// The terminal's settings from before the typing was hidden, and the signal
+// actions from before ours, while a password is being typed.
+termios gSavedTerminal{};
+struct sigaction gSavedActions[std::size(kEndingSignals)]{};
+
+// Ctrl-C at the prompt must not leave the shell without echo. Only
+// async-signal-safe calls here; the signal is raised again with its default
+// action (SA_RESETHAND) once this returns, so the program still ends by it
+// and the shell sees the status it expects.
+extern "C" void RestoreTerminalAndEnd(int number) {
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+  ::raise(number);
+}
+
+void HideTyping(const termios& saved) {
+  gSavedTerminal = saved;
+  struct sigaction action {};
+  action.sa_handler = RestoreTerminalAndEnd;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int number : kEndingSignals) sigaddset(&action.sa_mask, number);
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    ::sigaction(kEndingSignals[i], &action, &gSavedActions[i]);
+    // A signal ignored by whoever started us (nohup) stays ignored.
+    if (gSavedActions[i].sa_handler == SIG_IGN) ::sigaction(kEndingSignals[i], &gSavedActions[i], nullptr);
+  }
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+}
+
+void ShowTyping() {
+  ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSavedTerminal);
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+    ::sigaction(kEndingSignals[i], &gSavedActions[i], nullptr);
+}
+
+}  // namespace
 
 void StdoutLog::Put(std::string_view text) {
   if (text.empty()) return;
@@ -58,11 +104,10 @@ bool ReadSecretLine(std::string& out, const char* prompt) {
   termios saved{};
   const bool terminal = ::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
   if (terminal) {
+    // The prompt comes last: once it shows, the typing is hidden.
+    HideTyping(saved);
     std::fputs(prompt, stderr);
     std::fflush(stderr);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
   // Byte by byte from the descriptor: nothing beyond the line is taken from
   // a pipe that another reader may share.
@@ -80,7 +125,7 @@ bool ReadSecretLine(std::string& out, const char* prompt) {
     out += c;
   }
   if (terminal) {
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    ShowTyping();
     std::fputc('\n', stderr);
   }
   if (!out.empty() && out.back() == '\r') out.pop_back();

@@ -92,7 +92,8 @@ int CmdUserAdd(const std::vector<std::string>& args) {
                 {"--disabled", false},
                 {"--email", true},
                 {"--full-name", true},
-                {"--notes", true}});
+                {"--notes", true}},
+         Secrets::StrayArguments);
   a.Expect({"PROJECT", "NAME"});
   a.AtMostOne({"--password-stdin", "--random"});
   if (!a.Has("--password-stdin") && !a.Has("--random"))

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <regex>
 
 #include "generate/AccessFiles.h"
@@ -25,6 +27,7 @@ using testing::TempDir;
 using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using Cli = testing::CliTest;
 
@@ -82,6 +85,81 @@ TEST_F(Cli, UsageErrorsExitTwoWithAMessageAndTouchNothing) {
     EXPECT_THAT(r.Err, HasSubstr(c.says));
     EXPECT_THAT(r.Err, HasSubstr("--help"));
     EXPECT_EQ(r.Out, "") << c.says;
+  }
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, HelpIsAskedForOnlyWhereAnOptionCouldStand) {
+  MakeProject({User("bob", "pw")});
+  // As an option's value or after "--", -h and --help are text like any other.
+  Result fullName = Run({"user", "add", project_, "carol", "--random", "--full-name", "-h"});
+  EXPECT_EQ(fullName.Status, 0) << fullName.Err;
+  EXPECT_THAT(Lines(fullName.Out), ::testing::SizeIs(1));
+  EXPECT_EQ(Find("carol").FullName, "-h");
+  EXPECT_EQ(Run({"user", "add", project_, "dave", "--email", "--help", "--random", "--notes=-h"}).Status, 0);
+  EXPECT_EQ(Find("dave").Email, "--help");
+  EXPECT_EQ(Find("dave").Notes, "-h");
+  Result chars = Run({"series", project_, "2", "--chars", "-h"});
+  EXPECT_EQ(chars.Status, 2);
+  EXPECT_THAT(chars.Err, HasSubstr("--chars must be one of random|numeral|letter, not '-h'"));
+  EXPECT_EQ(Run({"hash", "--salt", "ab", "--", "-h"}).Out, Crypt("-h", "ab") + "\n");
+  EXPECT_EQ(Run({"user", "remove", project_, "--", "--help"}).Err, "The User --help does not exist!\n");
+
+  // Where an option could stand they ask for help, and the command does not run.
+  const std::string before = ReadFile(project_);
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"-h"},
+           {"help"},
+           {"user", "--help"},
+           {"users", project_, "-h"},
+           {"user", "add", project_, "erin", "--random", "--help"},
+           {"user", "add", project_, "erin", "--full-name", "x", "-h", "--random"},
+           {"hash", "--salt", "ab", "-h"},
+           {"series", project_, "3", "--bogus", "-h"}}) {
+    Result r = Run(args);
+    EXPECT_EQ(r.Status, 0) << args.back();
+    EXPECT_THAT(r.Out, HasSubstr("Exit status:")) << args.back();
+  }
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, APasswordInTheWrongPlaceIsNotRepeatedInTheMessage) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  const std::string file = (root_.Path() / ".htpasswd").string();
+  WriteFile(file, "bob:" + Crypt("pw", "ab") + "\n");
+  const char* dash = "a PASSWORD that begins with \"-\" needs \"--\" before it";
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"hash", "-MySecret9"}, dash},
+      {{"hash", "--salt", "ab", "--MySecret9=x"}, dash},
+      {{"hash", "pw", "MySecret9"}, "unexpected argument after PASSWORD"},
+      {{"hash", "--stdin", "MySecret9"}, "--stdin and PASSWORD cannot be used together"},
+      {{"verify", file, "bob", "MySecret9"}, "unexpected argument after NAME"},
+      {{"user", "add", project_, "carol", "--password-stdin", "MySecret9"}, "unexpected argument after NAME"},
+  };
+  for (const Case& c : cases) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.Status, 2) << c.says;
+    EXPECT_THAT(r.Err, HasSubstr(c.says));
+    EXPECT_THAT(r.Err, Not(HasSubstr("MySecret9")));
+    EXPECT_EQ(r.Out, "") << c.says;
+  }
+  EXPECT_EQ(ReadFile(project_), before);
+}
+
+TEST_F(Cli, ASignalAtThePasswordPromptGivesTheTerminalItsEchoBack) {
+  MakeProject({User("bob", "pw")});
+  const std::string before = ReadFile(project_);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    testing::Interrupted r = testing::InterruptCliOnTerminal({"user", "add", project_, "carol", "--password-stdin"},
+                                                             dataHome_, "Password: ", signal);
+    EXPECT_THAT(r.Out, HasSubstr("Password: ")) << strsignal(signal);
+    // Still ended by that signal, so the shell that started it knows.
+    EXPECT_EQ(r.Signal, signal) << strsignal(signal);
+    EXPECT_TRUE(r.Echo) << strsignal(signal);
   }
   EXPECT_EQ(ReadFile(project_), before);
 }

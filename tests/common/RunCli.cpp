@@ -5,6 +5,8 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <utmp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,6 +109,39 @@ Result RunCliOnTerminal(const std::vector<std::string>& args, const std::filesys
   }
   ::close(master);
   result.Status = WaitStatus(pid);
+  return result;
+}
+
+Interrupted InterruptCliOnTerminal(const std::vector<std::string>& args, const std::filesystem::path& dataHome,
+                                   const std::string& waitFor, int signal) {
+  // The parent keeps the terminal's own end open, so its settings can still
+  // be read once the program is gone.
+  int master = -1, terminal = -1;
+  if (::openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(master);
+    if (::login_tty(terminal) != 0) ::_exit(127);
+    ExecCli(args, dataHome);
+  }
+  Interrupted result;
+  while (result.Out.find(waitFor) == std::string::npos) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 30000) <= 0) break;
+    char buf[4096];
+    const ssize_t n = ::read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    result.Out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::kill(pid, signal);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
+  termios settings{};
+  result.Echo = ::tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  ::close(terminal);
+  ::close(master);
   return result;
 }
 

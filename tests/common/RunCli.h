@@ -23,6 +23,18 @@ Result RunCli(const std::vector<std::string>& args, const std::filesystem::path&
 // what a person at a terminal sees.
 Result RunCliOnTerminal(const std::vector<std::string>& args, const std::filesystem::path& dataHome);
 
+// What is left of a terminal after a program on it was ended by a signal.
+struct Interrupted {
+  int Signal = 0;     // the signal that ended the program; 0 when it exited
+  bool Echo = false;  // the terminal echoes typing again
+  std::string Out;    // what the program wrote before the signal
+};
+
+// Runs pellora-cli on a pseudo-terminal, waits until it has written waitFor,
+// sends it signal and reports how the program ended and the terminal's state.
+Interrupted InterruptCliOnTerminal(const std::vector<std::string>& args, const std::filesystem::path& dataHome,
+                                   const std::string& waitFor, int signal);
+
 // Lines of text split at LF.
 std::vector<std::string> Lines(const std::string& text);
 
