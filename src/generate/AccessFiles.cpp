@@ -33,6 +33,14 @@ bool AuthNameBreaksServer(std::string_view name) {
          name.find("%{") != std::string_view::npos || HasControl(name);
 }
 
+// The error page goes into one quoted argument that the server reads as an
+// expression: a quote ends it early, "%{" starts a variable that is either
+// unknown or replaced, and a line break cuts the line in two. A backslash
+// and a lone "%" pass through unharmed.
+bool ErrorPageBreaksServer(std::string_view url) {
+  return url.find('"') != std::string_view::npos || url.find("%{") != std::string_view::npos || HasControl(url);
+}
+
 // Control bytes would break the log line itself, so they are shown escaped.
 std::string Printable(std::string_view name) {
   std::string out;
@@ -75,10 +83,24 @@ std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSetting
     return Refusal{1, "EdtFtpServerPath", "Please define FULL HOST path of your FTP server.", kErrorCaption};
   std::string_view name = TrimView(settings.AuthName);
   if (name.empty()) return Refusal{1, "EdtAuthName", "Please define text shows in the password dialog.", kErrorCaption};
+  // Values that would make the server answer 500 for the whole folder, in
+  // the order the fields stand on the page. The two paths end up in one
+  // line, which a line break would cut.
+  if (HasControl(TrimView(settings.FtpServerPath)))
+    return Refusal{1, "EdtFtpServerPath", "The FULL HOST path of your FTP server must not contain a control character.",
+                   kErrorCaption};
+  if (HasControl(TrimView(settings.AuthUserFile)))
+    return Refusal{1, "EdtAuthUserFile",
+                   "The remote FTP path of the .htpasswd file must not contain a control character.", kErrorCaption};
   if (AuthNameBreaksServer(name))
     return Refusal{1, "EdtAuthName",
                    "The text shows in the password dialog must not contain a double quote (\"), "
                    "a backslash (\\), \"%{\" or a control character.",
+                   kErrorCaption};
+  // Only a ticked box puts the error page into the file.
+  if (settings.RedirectError && ErrorPageBreaksServer(TrimView(settings.RedirectErrorPage)))
+    return Refusal{1, "edtErrPage",
+                   "The error page address must not contain a double quote (\"), \"%{\" or a control character.",
                    kErrorCaption};
   return std::nullopt;
 }
@@ -141,11 +163,11 @@ bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, Lo
   log.Clear();
 
   // .htaccess is published as it is and must be readable by the web server.
-  bool htaccessOk = WriteFileAtomic(htaccess, BuildHtaccess(settings), 0644);
+  bool htaccessOk = WriteFileAtomic(htaccess, BuildHtaccess(settings), 0644, AtLink::Replace);
   log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n" : "* Generate .htaccess file ... Error occurred!\r\n");
 
   HtpasswdText passwd = BuildHtpasswd(users, hash);
-  bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600);
+  bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600, AtLink::Replace);
   log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n" : "* Generate .htpasswd file ... Error occurred!\r\n");
   for (const std::string& line : passwd.LeftOut) log.AddLine(line);
   return htaccessOk && htpasswdOk;

@@ -16,10 +16,13 @@ inline constexpr const char* kHtaccessName = ".htaccess";
 inline constexpr const char* kHtpasswdName = ".htpasswd";
 
 // The checks Generate makes before it writes anything, in the order the
-// operator meets them; the first one that fails is returned. Besides the
-// missing-input checks, an AuthName that would make the server answer 500 for
-// the whole folder (a double quote, a backslash, "%{" or a control character)
-// is refused on the options page.
+// operator meets them; the first one that fails is returned. After the
+// missing-input checks, values that would make the server answer 500 for the
+// whole folder are refused on the options page: a control character in the
+// FULL HOST path or the .htpasswd path, an AuthName with a double quote, a
+// backslash, "%{" or a control character, and, when the redirect box is
+// ticked, an error page address with a double quote, "%{" or a control
+// character.
 std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSettings& settings);
 
 // The directory that receives .htpasswd on the server: the trimmed FULL HOST
@@ -48,7 +51,8 @@ HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {
 std::optional<std::string> UnusableUserNameReason(std::string_view name);
 
 // Writes .htaccess and .htpasswd into folder (the working folder when empty),
-// each replaced atomically, .htpasswd readable by its owner only, and reports
+// each replaced atomically, .htpasswd readable by its owner only (a link in
+// the place of either is replaced, never written through), and reports
 // to log: Clear, then one line per file ("* Generate .htaccess file ... OK!\r\n"
 // or "... Error occurred!\r\n", the same for .htpasswd), then one line per
 // user left out. Call it only after CheckGenerate found nothing; the caller

@@ -1,7 +1,5 @@
 #include "generate/LocalSave.h"
 
-#include <sys/stat.h>
-
 #include <system_error>
 
 #include "core/Text.h"
@@ -14,13 +12,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // Replaces target with the bytes of source the way every file of ours is
-// replaced, so a failed save leaves the old file whole; a new file gets the
-// source's mode (.htpasswd stays private), an existing one keeps its own.
+// replaced, so a failed save leaves the old file whole. The target folder is
+// read by the web server, whose workers run under an account of their own:
+// a new file gets the ordinary mode (not the working folder's private one),
+// a replaced one keeps the access the site's owner gave it.
 bool CopyReplacing(const fs::path& source, const fs::path& target) {
   std::string data;
-  struct stat st {};
-  if (::stat(source.c_str(), &st) != 0 || !ReadWholeFile(source, data)) return false;
-  return WriteFileAtomic(target, data, st.st_mode & 0777);
+  if (!ReadWholeFile(source, data)) return false;
+  return WriteFileAtomic(target, data, 0644, AtLink::Replace);
 }
 
 bool CopyOne(const fs::path& source, const std::string& target, const LocalSavePrompts& prompts) {

@@ -38,7 +38,10 @@ struct LocalSaveResult {
 // "Save now!": copies the generated .htaccess and .htpasswd from sourceFolder
 // (the working folder when empty) into the folder named by directoryField,
 // asking before replacing a file there and appending one report entry per
-// file to log (cleared first unless the files were never generated). Unless
+// file to log (cleared first unless the files were never generated). A new
+// file there gets mode 0644 less the umask, so that the web server can read
+// it; a replaced one keeps its mode, owner and group; a link in its place is
+// replaced, never written through. Unless
 // the outcome is NotGenerated the caller turns the log window's Stop off and
 // Close on; it shows the window when the outcome is Saved.
 LocalSaveResult SaveNow(const std::string& directoryField, const LocalSavePrompts& prompts, LogSink& log,

@@ -1,12 +1,14 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace pellora {
 namespace fs = std::filesystem;
@@ -23,28 +25,76 @@ bool WriteAll(int fd, std::string_view data) {
   }
   return true;
 }
+
+// The path a chain of links ends at (path itself when it is no link), or
+// nothing for a chain that runs in a circle.
+std::optional<fs::path> FinalTarget(fs::path path) {
+  constexpr int kMaxLinks = 40;
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    fs::path next = fs::read_symlink(path, ec);
+    if (ec) return std::nullopt;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return std::nullopt;
+}
+
+// Creates a new file beside path under a name no one can guess. The kernel
+// applies the umask (and a folder's default ACL) to mode, as for any file a
+// program creates.
+int CreateTemporary(const fs::path& path, mode_t mode, std::string& name) {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  const std::string stem = (path.parent_path() / ("." + path.filename().string() + ".")).string();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char bytes[6];
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return -1;
+    name = stem;
+    for (unsigned char b : bytes) name += kChars[b % (sizeof kChars - 1)];
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// A replaced file keeps who may read it: its owner and group where the
+// process may give them (root may; others only a group they belong to), then
+// its mode, set last because a change of owner clears the set-id bits.
+bool TakeOverAccess(int fd, const struct stat& old) {
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
 }  // namespace
 
-bool WriteFileAtomic(const fs::path& path, std::string_view data, unsigned mode) {
-  if (path.filename().empty()) return false;
-  fs::path dir = path.parent_path();
-  std::string pattern = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(pattern.data());
+bool WriteFileAtomic(const fs::path& requested, std::string_view data, unsigned newMode, AtLink link) {
+  std::optional<fs::path> found = link == AtLink::WriteTarget ? FinalTarget(requested) : requested;
+  if (!found || found->filename().empty()) return false;
+  const fs::path& path = *found;
+  std::string temporary;
+  int fd = CreateTemporary(path, static_cast<mode_t>(newMode & 0777), temporary);
   if (fd < 0) return false;
-  // An existing file keeps its mode; a new one gets the mode asked for.
+  // lstat: only a regular file hands on its mode, never whatever a link
+  // at its place points to.
   struct stat old {};
-  mode_t wanted = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : static_cast<mode_t>(mode);
-  bool ok = ::fchmod(fd, wanted) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
+  bool ok = ::lstat(path.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || TakeOverAccess(fd, old);
+  ok = ok && WriteAll(fd, data) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(pattern.c_str(), path.c_str()) == 0) {
-    if (int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY); dfd >= 0) {
+  if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
+    const fs::path dir = path.parent_path();
+    if (int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
       ::fsync(dfd);
       ::close(dfd);
     }
     return true;
   }
-  ::unlink(pattern.c_str());
+  ::unlink(temporary.c_str());
   return false;
+}
+
+bool IsReadOnlyFile(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 bool FileExists(const fs::path& path) {

@@ -1,7 +1,5 @@
 #include "project/Csv.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <utility>
 
@@ -108,8 +106,8 @@ std::string ExportCsv(const UserList& users) {
 bool ExportCsvFile(const std::string& path, const UserList& users) {
   // A read-only file stays as it is, though the folder would let a new one
   // take its place.
-  if (FileExists(path) && ::access(path.c_str(), W_OK) != 0) return false;
-  return WriteFileAtomic(path, ExportCsv(users), 0600);
+  if (IsReadOnlyFile(path)) return false;
+  return WriteFileAtomic(path, ExportCsv(users), 0600, AtLink::WriteTarget);
 }
 
 std::size_t ImportCsv(std::string_view text, UserList& users) {

@@ -23,7 +23,8 @@ std::string UnescapeLineBreaks(std::string_view text);
 // The whole list, every user whatever the view shows.
 std::string ExportCsv(const UserList& users);
 // Writes ExportCsv(users) to path, replacing the file in one step (mode 0600
-// for a new file). False when the file cannot be written.
+// for a new file; a link is followed to the file it leads to). False when the
+// file cannot be written or is read-only.
 bool ExportCsvFile(const std::string& path, const UserList& users);
 
 // Adds the users of text to users at their place by name (InsertSorted, no

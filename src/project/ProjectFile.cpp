@@ -1,7 +1,5 @@
 #include "project/ProjectFile.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -24,11 +22,6 @@ constexpr std::string_view kGeneral = "GENERAL";
 // reading stops at the next missing section after that. A file thus never
 // yields more users than it has user sections plus this margin.
 constexpr std::int64_t kMaxMissingUserSections = 4096;
-
-// A file that may not be written is not replaced either, although the
-// folder would let a new file take its place: a project made read-only
-// stays as it is.
-bool ReadOnlyFile(const std::string& path) { return FileExists(path) && ::access(path.c_str(), W_OK) != 0; }
 
 std::string UserSection(std::int64_t n) { return "USER" + std::to_string(n); }
 
@@ -138,7 +131,10 @@ std::string DecodeNotes(std::string value) {
 }  // namespace
 
 bool SaveProjectFile(const std::string& path, const UserList& users, const ProjectSettings& settings) {
-  if (ReadOnlyFile(path)) return false;
+  // A file that may not be written is not replaced either, although the
+  // folder would let a new file take its place: a project made read-only
+  // stays as it is.
+  if (IsReadOnlyFile(path)) return false;
   IniFile ini;
   std::int64_t n = 0;
   for (const TUserList& user : users) {
@@ -164,7 +160,7 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
   ini.WriteString(kGeneral, "FTPWEBDIRECTORY", TrimView(settings.FtpWebDirectory));
   ini.WriteString(kGeneral, "LOCALDIRECTORY", TrimView(settings.LocalDirectory));
   ini.WriteString(kGeneral, "FTPPASSIVE", settings.FtpPassive ? "1" : "0");
-  return WriteFileAtomic(path, ini.Text(), 0600);
+  return WriteFileAtomic(path, ini.Text(), 0600, AtLink::WriteTarget);
 }
 
 bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings) {

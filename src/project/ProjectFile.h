@@ -11,9 +11,9 @@ namespace pellora {
 // the thirteen settings.
 
 // Writes the whole project to path, replacing whatever file was there in one
-// step (a failed save leaves the old file whole; a new file gets mode 0600).
-// Users are written as held, the text settings trimmed. False when the file
-// cannot be written.
+// step (a failed save leaves the old file whole; a new file gets mode 0600; a
+// link is followed to the file it leads to). Users are written as held, the
+// text settings trimmed. False when the file cannot be written or is read-only.
 bool SaveProjectFile(const std::string& path, const UserList& users, const ProjectSettings& settings);
 
 // Appends the users of the file at path to users, in file order (no sorting,

@@ -168,7 +168,82 @@ TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
   s.AuthName = "Members";
   s.RedirectError = true;
   s.RedirectErrorPage = "";
-  EXPECT_FALSE(CheckGenerate(users, s)) << "the error page URL is never tested";
+  EXPECT_FALSE(CheckGenerate(users, s)) << "an empty error page address is no fault";
+}
+
+// Values that make the server answer 500 for the whole folder, each refused
+// on the options page with the focus on its field; the ones it reads
+// unharmed pass.
+TEST(CheckGenerate, RefusesValuesThatBreakTheFolder) {
+  UserList users;
+  users.AppendUser(User("bob", "pw"));
+  const std::string hostText = "The FULL HOST path of your FTP server must not contain a control character.";
+  const std::string passText = "The remote FTP path of the .htpasswd file must not contain a control character.";
+  const std::string pageText =
+      "The error page address must not contain a double quote (\"), \"%{\" or a control character.";
+  struct Case {
+    std::string ProjectSettings::*field;
+    std::string value;
+    const char* focus;  // nullptr: let through
+    const std::string* text;
+  };
+  const Case cases[] = {
+      {&ProjectSettings::FtpServerPath, "/home/a\nb/", "EdtFtpServerPath", &hostText},
+      {&ProjectSettings::FtpServerPath, "/home/a\rb/", "EdtFtpServerPath", &hostText},
+      {&ProjectSettings::FtpServerPath, "/home/a\tb/", "EdtFtpServerPath", &hostText},
+      {&ProjectSettings::FtpServerPath, "/home/a\x7f/", "EdtFtpServerPath", &hostText},
+      {&ProjectSettings::FtpServerPath, " /home/it's 100% {x}\\ \t\r\n", nullptr, nullptr},
+      {&ProjectSettings::AuthUserFile, "/pass\nwords/", "EdtAuthUserFile", &passText},
+      {&ProjectSettings::AuthUserFile, "/pass\x01words/", "EdtAuthUserFile", &passText},
+      {&ProjectSettings::AuthUserFile, "\t/pass words/\r\n", nullptr, nullptr},
+      {&ProjectSettings::RedirectErrorPage, "http://x/\"e.htm", "edtErrPage", &pageText},
+      {&ProjectSettings::RedirectErrorPage, "http://x/%{REMOTE_USER}", "edtErrPage", &pageText},
+      {&ProjectSettings::RedirectErrorPage, "http://x/%{", "edtErrPage", &pageText},
+      {&ProjectSettings::RedirectErrorPage, "http://x/a\nb", "edtErrPage", &pageText},
+      {&ProjectSettings::RedirectErrorPage, "http://x/a\tb", "edtErrPage", &pageText},
+      {&ProjectSettings::RedirectErrorPage, "http://x/100%25 {x} it's a\\b?q=%", nullptr, nullptr},
+      {&ProjectSettings::RedirectErrorPage, "\t http://x/e.htm \r\n", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    ProjectSettings s;
+    s.RedirectError = true;
+    s.*c.field = c.value;
+    auto r = CheckGenerate(users, s);
+    if (!c.focus) {
+      EXPECT_FALSE(r) << r->Text;
+      continue;
+    }
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->Step, 1);
+    EXPECT_EQ(r->Focus, c.focus);
+    EXPECT_EQ(r->Text, *c.text);
+    EXPECT_EQ(r->Caption, "Error!");
+    if (c.field == &ProjectSettings::RedirectErrorPage) {
+      s.RedirectError = false;
+      EXPECT_FALSE(CheckGenerate(users, s)) << "an unticked box writes no error page";
+    }
+  }
+}
+
+TEST(CheckGenerate, MissingFieldsFirstThenFaultsInTheOrderOfThePage) {
+  UserList users;
+  users.AppendUser(User("bob", "pw"));
+  ProjectSettings s;
+  s.FtpServerPath = "/a\nb";
+  s.AuthUserFile = "/c\nd";
+  s.AuthName = "";
+  s.RedirectError = true;
+  s.RedirectErrorPage = "\"";
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthName") << "a missing field comes before a faulty one";
+  s.AuthName = "a\"b";
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtFtpServerPath");
+  s.FtpServerPath = "/a";
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthUserFile");
+  s.AuthUserFile = "/";
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthName");
+  s.AuthName = "ab";
+  EXPECT_EQ(CheckGenerate(users, s)->Focus, "edtErrPage");
 }
 
 TEST(CheckGenerate, RefusesAuthNameTheServerCannotRead) {
@@ -316,6 +391,21 @@ TEST_F(WriteFiles, FailureOfEitherFileIsLoggedAndTheOtherStillWritten) {
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... Error occurred!\r\n",
                                      "line:* Generate .htpasswd file ... OK!\r\n"));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
+}
+
+// A link planted in the folder takes no part: neither its target's mode nor
+// its target's content changes, and the password file stays private.
+TEST_F(WriteFiles, APlantedLinkIsReplacedNotFollowed) {
+  testing::WriteFile(dir.Path() / "readable.txt", "public");
+  fs::permissions(dir.Path() / "readable.txt", fs::perms(0644));
+  for (const char* name : {".htpasswd", ".htaccess"}) fs::create_symlink("readable.txt", dir.Path() / name);
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  for (const char* name : {".htpasswd", ".htaccess"})
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.Path() / name))) << name;
+  EXPECT_EQ(Mode(dir.Path() / ".htpasswd"), 0600u);
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
+  EXPECT_EQ(ReadFile(dir.Path() / "readable.txt"), "public");
+  EXPECT_EQ(Mode(dir.Path() / "readable.txt"), 0644u);
 }
 
 TEST_F(WriteFiles, ReplacesOlderFilesWhole) {

@@ -22,6 +22,7 @@
 #include "common/Logs.h"
 #include "common/Users.h"
 #include "generate/AccessFiles.h"
+#include "generate/LocalSave.h"
 
 namespace pellora {
 namespace {
@@ -235,6 +236,9 @@ class ApacheTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!fs::exists(kApache)) return;
+    // The files the program creates in the site's folders get 0644 less the
+    // umask; the usual umask keeps them readable to the server.
+    ::umask(022);
     tree_ = new testing::TempDir;
     // Made 0700; the server's children run as another account when we are root.
     fs::permissions(tree_->Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -271,25 +275,31 @@ class ApacheTest : public ::testing::Test {
     settings.AuthName = "Staff 100% {Área}'s";
   }
 
-  // Generates into a working folder and puts the files where the project
-  // says they go, readable to the server.
-  void Publish() {
+  // Generates into a private working folder and saves the files into the
+  // site's folder and the password folder, all by the program's own code:
+  // they must come out readable to the server's workers with no help. (Each
+  // folder gets both files; the extra ones are never read.)
+  void Publish(bool checked = true, const std::string& passwordFolder = "pass words") {
     const fs::path work = tree_->Path() / "work";
     const fs::path members = server_->DocumentRoot() / "members";
-    const fs::path passwords = tree_->Path() / "pass words";
+    const fs::path passwords = tree_->Path() / passwordFolder;
     for (const fs::path& d : {work, members, passwords}) fs::create_directories(d);
-    ASSERT_EQ(CheckGenerate(users, settings), std::nullopt);
+    ::chmod(work.c_str(), 0700);
+    for (const fs::path& d : {members, passwords}) ::chmod(d.c_str(), 0755);
+    if (checked) {
+      ASSERT_EQ(CheckGenerate(users, settings), std::nullopt);
+    }
     testing::RecordingLog log;
     ASSERT_TRUE(WriteAccessFiles(users, settings, log, work));
-    for (auto [from, to] : {std::pair{work / ".htaccess", members / ".htaccess"},
-                            std::pair{work / ".htpasswd", passwords / ".htpasswd"}}) {
-      fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-      fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    LocalSavePrompts prompts;
+    prompts.AskReplace = [](const std::string&) { return true; };
+    for (const fs::path& to : {members, passwords}) {
+      const LocalSaveResult saved = SaveNow(to.string(), prompts, log, work);
+      ASSERT_TRUE(saved.HtaccessSaved && saved.HtpasswdSaved) << to;
     }
     WriteFile(members / "index.html", "members only\n");
     WriteFile(server_->DocumentRoot() / "sorry.htm", "wrong password\n");
-    for (const fs::path& p : {members, passwords, server_->DocumentRoot() / "sorry.htm", members / "index.html"})
-      ::chmod(p.c_str(), fs::is_directory(p) ? 0755 : 0644);
+    for (const fs::path& p : {server_->DocumentRoot() / "sorry.htm", members / "index.html"}) ::chmod(p.c_str(), 0644);
   }
 
   int StatusFor(const std::string& name, const std::string& password) {
@@ -353,6 +363,78 @@ TEST_F(ApacheTest, RedirectBoxPutsTheRefreshIntoTheRefusal) {
   EXPECT_EQ(bad.status, 401);
   EXPECT_NE(bad.body.find(refresh), std::string::npos) << bad.body;
   EXPECT_EQ(StatusFor("anna", "Secret1"), 200) << Diagnose();
+}
+
+// The server's workers run under an account of their own (when this test
+// runs as root, as in CI); what the program saved must be readable to them.
+TEST_F(ApacheTest, FilesThatWereSavedAreReadableToTheServer) {
+  Publish();
+  const fs::path htpasswd = tree_->Path() / "pass words" / ".htpasswd";
+  struct stat st {};
+  ASSERT_EQ(::stat(htpasswd.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  ASSERT_EQ(::stat((tree_->Path() / "work" / ".htpasswd").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u) << "the working folder's copy stays private";
+  EXPECT_EQ(StatusFor("anna", "Secret1"), 200) << Diagnose();
+
+  // A site that keeps its password file for the server's group alone keeps it
+  // so through the next save.
+  if (::geteuid() == 0) {
+    const group* web = ::getgrnam("www-data");
+    if (!web) web = ::getgrnam("nogroup");
+    ASSERT_NE(web, nullptr);
+    ASSERT_EQ(::chown(htpasswd.c_str(), 0, web->gr_gid), 0);
+    ASSERT_EQ(::chmod(htpasswd.c_str(), 0640), 0);
+    users.AppendUser(User("late", "comer"));
+    Publish();
+    ASSERT_EQ(::stat(htpasswd.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_gid, web->gr_gid);
+    EXPECT_EQ(StatusFor("late", "comer"), 200) << Diagnose();
+  }
+}
+
+// What the checks before generating refuse really breaks the folder for every
+// request (500), and what they let through the server reads unharmed.
+TEST_F(ApacheTest, RefusedSettingsBreakTheFolderAndTheRestDoNot) {
+  const std::string host = tree_->Path().string() + "/";
+  const std::string page = "http://127.0.0.1:" + std::to_string(server_->Port()) + "/sorry.htm";
+  struct Case {
+    std::string ProjectSettings::*field;
+    std::string value;
+    bool refused;
+    std::string passwordFolder = "pass words";
+  };
+  const Case cases[] = {
+      {&ProjectSettings::RedirectErrorPage, page + "?say=\"hi\"", true},
+      {&ProjectSettings::RedirectErrorPage, page + "?u=%{NO_SUCH_VARIABLE}", true},
+      {&ProjectSettings::RedirectErrorPage, page + "?%{", true},
+      {&ProjectSettings::RedirectErrorPage, page + "?a\nb", true},
+      {&ProjectSettings::FtpServerPath, tree_->Path().string() + "\n/", true},
+      {&ProjectSettings::AuthUserFile, "/pass\nwords/", true},
+      {&ProjectSettings::AuthUserFile, "/pass\rwords/", true},
+      {&ProjectSettings::RedirectErrorPage, page + "?p=100%&q={x}&it's\\", false},
+      {&ProjectSettings::RedirectErrorPage, page + "?p=%25%7B", false},
+      {&ProjectSettings::AuthUserFile, "/it's 100% {x}/", false, "it's 100% {x}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    settings.FtpServerPath = host;
+    settings.AuthUserFile = "/pass words/";
+    settings.RedirectError = true;
+    settings.RedirectErrorPage = page;
+    settings.*c.field = c.value;
+    const std::optional<Refusal> refusal = CheckGenerate(users, settings);
+    EXPECT_EQ(refusal.has_value(), c.refused);
+    Publish(false, c.passwordFolder);
+    if (c.refused) {
+      EXPECT_EQ(Get(server_->Port(), "/members/index.html", nullptr).status, 500);
+      EXPECT_EQ(StatusFor("anna", "Secret1"), 500);
+    } else {
+      EXPECT_EQ(Get(server_->Port(), "/members/index.html", nullptr).status, 401) << Diagnose();
+      EXPECT_EQ(StatusFor("anna", "Secret1"), 200) << Diagnose();
+    }
+  }
 }
 
 }  // namespace

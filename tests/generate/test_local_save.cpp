@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <deque>
 
@@ -18,6 +19,7 @@ using ::testing::ElementsAre;
 class SaveNowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    oldUmask = ::umask(022);
     fs::create_directory(source);
     fs::create_directory(web);
     WriteFile(source / ".htaccess", "new access\r\n");
@@ -36,7 +38,15 @@ class SaveNowTest : public ::testing::Test {
     };
   }
 
+  void TearDown() override { ::umask(oldUmask); }
+
   LocalSaveResult Save(const std::string& field) { return SaveNow(field, prompts, log, source); }
+
+  static struct stat Lstat(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st;
+  }
 
   std::string Entry(const std::string& file, const std::string& folder, bool ok) {
     return "append:Save " + file + " file to " + folder + "/" + file + (ok ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n");
@@ -51,6 +61,7 @@ class SaveNowTest : public ::testing::Test {
   int browsed = 0;
   std::deque<bool> answers;
   std::vector<std::string> questions;
+  mode_t oldUmask = 022;
 };
 
 TEST_F(SaveNowTest, RefusesUntilBothFilesAreGenerated) {
@@ -79,9 +90,46 @@ TEST_F(SaveNowTest, CopiesIntoAnEmptyFolderWithoutAsking) {
   EXPECT_EQ(ReadFile(web / ".htaccess"), "new access\r\n");
   EXPECT_EQ(ReadFile(web / ".htpasswd"), "new passwd\r\n");
   EXPECT_TRUE(fs::exists(source / ".htaccess") && fs::exists(source / ".htpasswd"));
-  struct stat st {};
-  ASSERT_EQ(::stat((web / ".htpasswd").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u) << "a saved password file stays private";
+  // The web server's workers run under an account of their own and must
+  // read both; the private copy stays in the working folder.
+  EXPECT_EQ(Lstat(web / ".htpasswd").st_mode & 07777, 0644u);
+  EXPECT_EQ(Lstat(web / ".htaccess").st_mode & 07777, 0644u);
+  EXPECT_EQ(Lstat(source / ".htpasswd").st_mode & 07777, 0600u);
+
+  fs::remove(web / ".htpasswd");
+  answers = {false};
+  ::umask(027);
+  Save(web.string());
+  EXPECT_EQ(Lstat(web / ".htpasswd").st_mode & 07777, 0640u) << "the operator's umask still counts";
+}
+
+// The site's owner chose who reads the files there: a replaced file keeps its
+// mode and group (and, for root, its owner); a link there is replaced by a
+// file of our own, never written through.
+TEST_F(SaveNowTest, ReplacedFilesKeepTheirAccessAndLinksAreReplaced) {
+  WriteFile(web / ".htpasswd", "old passwd");
+  ASSERT_EQ(::chmod((web / ".htpasswd").c_str(), 0640), 0);
+  const bool asRoot = ::geteuid() == 0;
+  if (asRoot) {
+    ASSERT_EQ(::chown((web / ".htpasswd").c_str(), 4321, 8765), 0);
+  }
+  WriteFile(root.Path() / "elsewhere.txt", "elsewhere");
+  ASSERT_EQ(::chmod((root.Path() / "elsewhere.txt").c_str(), 0600), 0);
+  fs::create_symlink(root.Path() / "elsewhere.txt", web / ".htaccess");
+  answers = {true, true};
+
+  LocalSaveResult r = Save(web.string());
+  EXPECT_TRUE(r.HtaccessSaved && r.HtpasswdSaved);
+  EXPECT_EQ(ReadFile(web / ".htpasswd"), "new passwd\r\n");
+  EXPECT_EQ(Lstat(web / ".htpasswd").st_mode & 07777, 0640u);
+  if (asRoot) {
+    EXPECT_EQ(Lstat(web / ".htpasswd").st_uid, 4321u);
+    EXPECT_EQ(Lstat(web / ".htpasswd").st_gid, 8765u);
+  }
+  EXPECT_TRUE(S_ISREG(Lstat(web / ".htaccess").st_mode));
+  EXPECT_EQ(Lstat(web / ".htaccess").st_mode & 07777, 0644u) << "a new file's mode, not the link target's";
+  EXPECT_EQ(ReadFile(web / ".htaccess"), "new access\r\n");
+  EXPECT_EQ(ReadFile(root.Path() / "elsewhere.txt"), "elsewhere");
 }
 
 TEST_F(SaveNowTest, NoKeepsTheOldFileAndYesReplacesIt) {

@@ -392,12 +392,14 @@ TEST(ProjectFile, AFailedSaveLeavesTheOldFileWhole) {
 
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
   const std::string before = dir.Read("p.htp");
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
   users.AppendUser(User("more"));
-  ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), 0400), 0);
-  EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));  // a read-only project
-  EXPECT_EQ(dir.Read("p.htp"), before);
+  for (unsigned readOnly : {0400u, 0444u, 0500u}) {  // no write bit: root is held back too
+    ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), readOnly), 0);
+    EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{})) << readOnly;
+    EXPECT_EQ(dir.Read("p.htp"), before);
+  }
   ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), 0600), 0);
+  if (::geteuid() == 0) GTEST_SKIP() << "a folder's permission bits do not stop root";
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0500), 0);
   EXPECT_FALSE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));  // a folder that may not be written
   ::chmod(dir.Path().c_str(), 0700);

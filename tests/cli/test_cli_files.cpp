@@ -1,0 +1,141 @@
+// Who may read and replace the files pellora-cli writes: private ones in the
+// working folder, readable ones in the site's folder, read-only projects left
+// alone even by root, links to projects followed, and settings that would
+// make the server refuse the folder never written at all.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/CliTest.h"
+
+namespace pellora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Result;
+using testing::User;
+using testing::ReadFile;
+using testing::TempDir;
+using ::testing::HasSubstr;
+
+unsigned Mode(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+  return st.st_mode & 07777;
+}
+
+class CliFiles : public testing::CliTest {
+ protected:
+  // The child inherits it: files created in the site's folder get 0644.
+  void SetUp() override {
+    CliTest::SetUp();
+    oldUmask_ = ::umask(022);
+  }
+  void TearDown() override { ::umask(oldUmask_); }
+  mode_t oldUmask_ = 022;
+};
+
+TEST_F(CliFiles, PrivateInTheWorkingFolderReadableInTheSite) {
+  TempDir site;
+  ProjectSettings settings;
+  settings.ToFtpServer = false;
+  settings.LocalDirectory = site.Path().string();
+  MakeProject({User("bob", "pw")}, settings);
+  EXPECT_EQ(Mode(project_), 0600u);
+
+  Result published = Run({"publish", project_});
+  ASSERT_EQ(published.Status, 0) << published.Err;
+  EXPECT_EQ(Mode(WorkFile("")), 0700u);
+  EXPECT_EQ(Mode(WorkFile(".htpasswd")), 0600u);
+  EXPECT_EQ(Mode(site.Path() / ".htpasswd"), 0644u);
+  EXPECT_EQ(Mode(site.Path() / ".htaccess"), 0644u);
+
+  TempDir other;
+  ASSERT_EQ(Run({"save", project_, "--to", other.Path().string()}).Status, 0);
+  EXPECT_EQ(Mode(other.Path() / ".htpasswd"), 0644u);
+
+  // A site that keeps its password file closer keeps it so.
+  ASSERT_EQ(::chmod((site.Path() / ".htpasswd").c_str(), 0640), 0);
+  ASSERT_EQ(Run({"publish", project_, "--replace"}).Status, 0);
+  EXPECT_EQ(Mode(site.Path() / ".htpasswd"), 0640u);
+  EXPECT_EQ(ReadFile(site.Path() / ".htpasswd"), ReadFile(WorkFile(".htpasswd")));
+
+  // generate --out makes a copy like the working folder's, private.
+  TempDir out;
+  ASSERT_EQ(Run({"generate", project_, "--out", out.Path().string()}).Status, 0);
+  EXPECT_EQ(Mode(out.Path() / ".htpasswd"), 0600u);
+}
+
+// Root may write any file, but a project or list without a write bit was
+// made read-only on purpose.
+TEST_F(CliFiles, ReadOnlyFilesStayAsTheyAreForEveryUser) {
+  MakeProject({User("bob", "pw")});
+  ASSERT_EQ(::chmod(project_.c_str(), 0444), 0);
+  const std::string before = ReadFile(project_);
+  Result added = Run({"user", "add", project_, "carol", "--random"});
+  EXPECT_EQ(added.Status, 1);
+  EXPECT_EQ(added.Err, "Can't save project as " + project_ + "\n");
+  EXPECT_EQ(ReadFile(project_), before);
+  EXPECT_EQ(Mode(project_), 0444u);
+
+  const fs::path csv = root_.Path() / "users.csv";
+  testing::WriteFile(csv, "kept");
+  ASSERT_EQ(::chmod(csv.c_str(), 0444), 0);
+  Result exported = Run({"export-csv", project_, csv.string()});
+  EXPECT_EQ(exported.Status, 1);
+  EXPECT_EQ(exported.Err, "Can't write CSV file " + csv.string() + "\n");
+  EXPECT_EQ(ReadFile(csv), "kept");
+}
+
+// A project reached through a link is saved where the link leads, as an
+// editor saves it; the link stays and the file keeps its mode.
+TEST_F(CliFiles, AProjectBehindALinkIsSavedAtItsTarget) {
+  MakeProject({User("bob", "pw")});
+  ASSERT_EQ(::chmod(project_.c_str(), 0640), 0);
+  const fs::path link = root_.Path() / "link.htp";
+  fs::create_symlink(fs::path(project_).filename(), link);
+  ASSERT_EQ(Run({"user", "add", link.string(), "carol", "--random"}).Status, 0);
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+  EXPECT_THAT(Names(), ::testing::ElementsAre("bob", "carol"));
+  EXPECT_EQ(Mode(project_), 0640u);
+
+  const fs::path csvTarget = root_.Path() / "real.csv";
+  testing::WriteFile(csvTarget, "old");
+  fs::create_symlink(csvTarget, root_.Path() / "users.csv");
+  ASSERT_EQ(Run({"export-csv", project_, (root_.Path() / "users.csv").string()}).Status, 0);
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(root_.Path() / "users.csv")));
+  EXPECT_THAT(ReadFile(csvTarget), HasSubstr("\"carol\""));
+}
+
+TEST_F(CliFiles, GenerateRefusesSettingsThatBreakTheFolder) {
+  struct Case {
+    std::string ProjectSettings::*field;
+    std::string value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {&ProjectSettings::FtpServerPath, "/home/a\tb/",
+       "The FULL HOST path of your FTP server must not contain a control character."},
+      {&ProjectSettings::AuthUserFile, "/pass\x01words/",
+       "The remote FTP path of the .htpasswd file must not contain a control character."},
+      {&ProjectSettings::RedirectErrorPage, "http://example.org/\"e\".htm",
+       "The error page address must not contain a double quote (\"), \"%{\" or a control character."},
+      {&ProjectSettings::RedirectErrorPage, "http://example.org/%{x}",
+       "The error page address must not contain a double quote (\"), \"%{\" or a control character."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ProjectSettings settings;
+    settings.RedirectError = true;
+    settings.*c.field = c.value;
+    MakeProject({User("bob", "pw")}, settings);
+    Result r = Run({"generate", project_});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, std::string(c.text) + "\n");
+    EXPECT_EQ(r.Out, "");
+    EXPECT_FALSE(fs::exists(WorkFile(".htaccess")));
+  }
+}
+
+}  // namespace
+}  // namespace pellora
