@@ -50,16 +50,6 @@ TEST_F(CliFiles, PrivateInTheWorkingFolderReadableInTheSite) {
   EXPECT_EQ(Mode(site.Path() / ".htpasswd"), 0644u);
   EXPECT_EQ(Mode(site.Path() / ".htaccess"), 0644u);
 
-  TempDir other;
-  ASSERT_EQ(Run({"save", project_, "--to", other.Path().string()}).Status, 0);
-  EXPECT_EQ(Mode(other.Path() / ".htpasswd"), 0644u);
-
-  // A site that keeps its password file closer keeps it so.
-  ASSERT_EQ(::chmod((site.Path() / ".htpasswd").c_str(), 0640), 0);
-  ASSERT_EQ(Run({"publish", project_, "--replace"}).Status, 0);
-  EXPECT_EQ(Mode(site.Path() / ".htpasswd"), 0640u);
-  EXPECT_EQ(ReadFile(site.Path() / ".htpasswd"), ReadFile(WorkFile(".htpasswd")));
-
   // generate --out makes a copy like the working folder's, private.
   TempDir out;
   ASSERT_EQ(Run({"generate", project_, "--out", out.Path().string()}).Status, 0);
