@@ -1,7 +1,6 @@
 // Who may read and replace the files pellora-cli writes: private ones in the
 // working folder, readable ones in the site's folder, read-only projects left
-// alone even by root, links to projects followed, and settings that would
-// make the server refuse the folder never written at all.
+// alone even by root, links to projects followed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,7 +15,6 @@ using testing::Result;
 using testing::User;
 using testing::ReadFile;
 using testing::TempDir;
-using ::testing::HasSubstr;
 
 unsigned Mode(const fs::path& p) {
   struct stat st {};
@@ -88,43 +86,6 @@ TEST_F(CliFiles, AProjectBehindALinkIsSavedAtItsTarget) {
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
   EXPECT_THAT(Names(), ::testing::ElementsAre("bob", "carol"));
   EXPECT_EQ(Mode(project_), 0640u);
-
-  const fs::path csvTarget = root_.Path() / "real.csv";
-  testing::WriteFile(csvTarget, "old");
-  fs::create_symlink(csvTarget, root_.Path() / "users.csv");
-  ASSERT_EQ(Run({"export-csv", project_, (root_.Path() / "users.csv").string()}).Status, 0);
-  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(root_.Path() / "users.csv")));
-  EXPECT_THAT(ReadFile(csvTarget), HasSubstr("\"carol\""));
-}
-
-TEST_F(CliFiles, GenerateRefusesSettingsThatBreakTheFolder) {
-  struct Case {
-    std::string ProjectSettings::*field;
-    std::string value;
-    const char* text;
-  };
-  const Case cases[] = {
-      {&ProjectSettings::FtpServerPath, "/home/a\tb/",
-       "The FULL HOST path of your FTP server must not contain a control character."},
-      {&ProjectSettings::AuthUserFile, "/pass\x01words/",
-       "The remote FTP path of the .htpasswd file must not contain a control character."},
-      {&ProjectSettings::RedirectErrorPage, "http://example.org/\"e\".htm",
-       "The error page address must not contain a double quote (\"), \"%{\" or a control character."},
-      {&ProjectSettings::RedirectErrorPage, "http://example.org/%{x}",
-       "The error page address must not contain a double quote (\"), \"%{\" or a control character."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    ProjectSettings settings;
-    settings.RedirectError = true;
-    settings.*c.field = c.value;
-    MakeProject({User("bob", "pw")}, settings);
-    Result r = Run({"generate", project_});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, std::string(c.text) + "\n");
-    EXPECT_EQ(r.Out, "");
-    EXPECT_FALSE(fs::exists(WorkFile(".htaccess")));
-  }
 }
 
 }  // namespace

@@ -70,38 +70,6 @@ TEST_F(FilesTest, ANewFileGetsTheModeAskedForLessTheUmask) {
   EXPECT_EQ(Entries(root), 1u) << "a temporary was left";
 }
 
-// The site's owner decides who reads a published file; a replaced file keeps
-// what they chose, the owner and group too where this process may set them.
-TEST_F(FilesTest, AReplacedFileKeepsItsModeOwnerAndGroup) {
-  for (unsigned mode : {0640u, 0604u, 0444u, 0600u}) {
-    const fs::path p = Make("site/.htpasswd", "old", mode);
-    ASSERT_TRUE(WriteFileAtomic(p, "new", 0644));
-    EXPECT_EQ(Lstat(p).st_mode & 07777, mode);
-    EXPECT_EQ(Read(p), "new");
-  }
-  const fs::path p = root / "site" / ".htpasswd";
-  if (::geteuid() == 0) {
-    // Root publishing into a folder of the web server's account must not
-    // take the file over: a private one would then be unreadable to it.
-    ASSERT_EQ(::chown(p.c_str(), 4321, 8765), 0);
-    ASSERT_EQ(::chmod(p.c_str(), 0600), 0);
-    ASSERT_TRUE(WriteFileAtomic(p, "as root", 0644));
-    EXPECT_EQ(Lstat(p).st_uid, 4321u);
-    EXPECT_EQ(Lstat(p).st_gid, 8765u);
-    EXPECT_EQ(Lstat(p).st_mode & 07777, 0600u);
-    return;
-  }
-  gid_t groups[64];
-  const int count = ::getgroups(64, groups);
-  gid_t other = ::getegid();
-  for (int i = 0; i < count; ++i)
-    if (groups[i] != ::getegid()) other = groups[i];
-  if (other == ::getegid()) GTEST_SKIP() << "no second group to give a file";
-  ASSERT_EQ(::chown(p.c_str(), static_cast<uid_t>(-1), other), 0);
-  ASSERT_TRUE(WriteFileAtomic(p, "mine", 0644));
-  EXPECT_EQ(Lstat(p).st_gid, other);
-}
-
 // A link planted where a generated or published file goes decides nothing;
 // a link the operator made to a project is followed, as editors do.
 TEST_F(FilesTest, WhatALinkAtThePathDecides) {
