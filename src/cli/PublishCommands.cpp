@@ -73,7 +73,11 @@ int RunUpload(const UploadInputs& inputs, int timeoutMs) {
   const bool stored = uploader.Run(inputs);
   SetDefaultEventPump({});
   progress.Clear();
-  return stored ? kExitDone : kExitServer;
+  if (stored) return kExitDone;
+  // The log shows where the upload stopped; the reason goes where messages
+  // go, so that standard output stays the log the window would show.
+  PrintError("pellora-cli: " + uploader.FailureReason());
+  return kExitServer;
 }
 
 int RunSave(const std::string& directoryField, bool replace, const fs::path& from) {

@@ -37,10 +37,18 @@ bool ParseInt(std::string_view text, int& value) {
 
 }  // namespace
 
-bool ReplyContinues(std::string_view line) {
-  if (line.empty()) return false;
-  if (line[0] == ' ') return true;
-  return line.size() >= 4 && line[3] == '-';
+bool ReplyContinues(std::string_view first, std::string_view line) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (first.size() < 4 || !digit(first[0]) || !digit(first[1]) || !digit(first[2]) || first[3] != '-')
+    return false;
+  const std::string_view code = first.substr(0, 3);
+  if (!line.starts_with(code)) return true;
+  std::string_view rest = line.substr(3);
+  if (rest.starts_with(' ')) return false;
+  // "220" alone: a last line whose text was empty and whose blank a server
+  // trimmed would otherwise leave the reply open for ever.
+  while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r')) rest.remove_suffix(1);
+  return !rest.empty();
 }
 
 std::optional<std::int32_t> ParsePasvPort(std::string_view reply) {
@@ -69,8 +77,10 @@ TFtpClient::~TFtpClient() { data_.reset(); }
 
 void TFtpClient::ReadContinuation(const std::string& first) {
   std::string line = first;
-  while (ReplyContinues(line)) {
-    line = ReadLn();
+  for (int lines = 1; ReplyContinues(first, line); ++lines) {
+    if (lines == kMaxReplyLines)
+      throw ESockError("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
+    line = ReadNextLine();
     if (line.empty()) throw ESockError("Connection closed by the server");
   }
 }
@@ -194,6 +204,7 @@ void TFtpClient::StoreFile(const std::string& localPath, const std::string& remo
     data_.reset();
     if (!refused && OnSuccess) OnSuccess(TCmdType::CmdStor);
   } catch (...) {
+    if (data_ && data_->TimedOut()) NoteTimedOut();
     data_.reset();
     if (!refused && OnFailure) {
       bool handled = false;
@@ -231,14 +242,19 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     std::string reply = Transaction("PASV");
     if (ReplyNumber() >= 500) return refuse(reply);
     CheckAborted();
-    data_->Host = Host;
+    // The server we are talking to, not a fresh lookup of its name, which
+    // may give another machine of a round-robin name.
+    data_->Host = RemoteIP();
     std::optional<std::int32_t> port = ParsePasvPort(reply);
     if (!port) throw FTPException("Invalid passive mode reply: " + WithoutLineEnd(reply));
     data_->Port = *port;
     data_->Connect();
     CheckAborted();
   } else {
-    data_->Listen();
+    // Listening where the control connection runs, for its server only, keeps
+    // the file from whoever else can reach this machine's ports.
+    data_->Listen(LocalAddress());
+    data_->AcceptOnlyFrom(RemoteAddress());
     std::string address = LocalIP();
     for (char& c : address)
       if (c == '.') c = ',';
@@ -263,8 +279,10 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
   data_->SendFile(localPath);
   data_->CloseGracefully();
   CheckAborted();
-  // The file has gone; whatever the server says about it is read, not judged.
-  RequireReply(ReadReplyLine());
+  // The file has gone, but it is stored only if the server says so: a full
+  // disk or a quota shows only in this reply.
+  const std::string verdict = RequireReply(ReadReplyLine());
+  if (ReplyNumber() >= 400 && ReplyNumber() <= 599) throw FTPException(WithoutLineEnd(verdict));
 }
 
 }  // namespace pellora

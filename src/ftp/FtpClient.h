@@ -23,9 +23,17 @@ enum class TCmdType : std::uint8_t {
   CmdPwd = 15,
 };
 
-// True when the reply goes on after this line: the line begins with a space
-// or has "-" as its fourth character ("220-Welcome").
-bool ReplyContinues(std::string_view line);
+// The most lines one reply may have. Lines after the first are read and
+// dropped, so this is no matter of memory: it keeps a server that never ends
+// its reply from holding a client that waits without a time-out.
+constexpr int kMaxReplyLines = 10000;
+
+// Whether the reply whose first line is `first` goes on after `line`, the
+// latest line read (at the start, `first` itself). Only a first line of three
+// digits and "-" ("220-Welcome") opens a reply of several lines; it ends at a
+// line of the same three digits and a space ("220 Ready"), or of just those
+// digits. Every line in between is text, whatever it begins with.
+bool ReplyContinues(std::string_view first, std::string_view line);
 
 // The data port of a PASV reply, high x 256 + low: high is the fifth
 // comma-separated field, low the sixth cut at its ")", each a decimal integer.
@@ -80,7 +88,7 @@ class TFtpClient : public TSockConnection {
   std::uint64_t TransferredBytes() const { return data_ ? data_->BytesSent() : 0; }
 
  private:
-  // The rest of a reply after its first line.
+  // The rest of a reply after its first line, within the first line's deadline.
   void ReadContinuation(const std::string& first);
   // The reply after a command or the greeting; a closed connection is an error.
   std::string RequireReply(std::string line);

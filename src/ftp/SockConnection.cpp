@@ -32,6 +32,31 @@ EventPump& DefaultPump() {
   return pump;
 }
 
+HostLookup& LookupOverride() {
+  static HostLookup lookup;
+  return lookup;
+}
+
+std::optional<std::uint32_t> SystemLookup(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  std::optional<std::uint32_t> address;
+  if (!host.empty() && ::getaddrinfo(host.c_str(), nullptr, &hints, &result) == 0 && result)
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+  if (result) ::freeaddrinfo(result);
+  return address;
+}
+
+// Bytes written to the socket that the peer has not yet acknowledged; -1
+// when the system does not say.
+long UnsentBytes(int fd) {
+  int unsent = 0;
+  if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &unsent) != 0) return -1;
+  return unsent;
+}
+
 struct ErrorText {
   int number;
   const char* text;
@@ -164,6 +189,8 @@ class FileGuard {
 
 void SetDefaultEventPump(EventPump pump) { DefaultPump() = std::move(pump); }
 
+void SetHostLookup(HostLookup lookup) { LookupOverride() = std::move(lookup); }
+
 std::string SocketErrorText(int number) {
   for (const auto& e : kErrorTexts)
     if (e.number == number) return std::to_string(number) + ":" + e.text;
@@ -196,12 +223,18 @@ void TSockConnection::CallPump() {
 
 void TSockConnection::StartOperation() {
   timedOut_ = false;
+  RestartDeadline();
+}
+
+void TSockConnection::RestartDeadline() {
   hasDeadline_ = TimeOut > 0;
   if (hasDeadline_) deadline_ = Clock::now() + std::chrono::milliseconds(TimeOut);
 }
 
-TSockConnection::WaitEnd TSockConnection::WaitFor(int fd, short events, const TSockConnection* watch) {
+TSockConnection::WaitEnd TSockConnection::WaitFor(int fd, short events, const TSockConnection* watch,
+                                                  bool trackUnsent) {
   const std::uint64_t generation = generation_;
+  long unsent = trackUnsent ? UnsentBytes(fd) : -1;
   for (;;) {
     if (cancel_) return WaitEnd::Cancelled;
     int slice = kSliceMs;
@@ -221,6 +254,11 @@ TSockConnection::WaitEnd TSockConnection::WaitFor(int fd, short events, const TS
     if (n > 0) {
       if (fds[0].revents) return WaitEnd::Ready;
       if (watch && fds[1].revents) return WaitEnd::Watched;
+    }
+    if (trackUnsent) {
+      const long now = UnsentBytes(fd);
+      if (now >= 0 && now < unsent) RestartDeadline();
+      unsent = now;
     }
     CallPump();
     if (generation_ != generation) return WaitEnd::Closed;
@@ -254,12 +292,14 @@ void TSockConnection::ReplaceTransport(std::unique_ptr<ByteTransport> transport)
 
 std::string TSockConnection::RemoteIP() const { return Dotted(remoteAddress_); }
 
-std::string TSockConnection::LocalIP() const {
+std::uint32_t TSockConnection::LocalAddress() const {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;
-  if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "0.0.0.0";
-  return Dotted(ntohl(sa.sin_addr.s_addr));
+  if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+  return ntohl(sa.sin_addr.s_addr);
 }
+
+std::string TSockConnection::LocalIP() const { return Dotted(LocalAddress()); }
 
 std::uint16_t TSockConnection::LocalPort() const {
   sockaddr_in sa{};
@@ -276,17 +316,14 @@ bool TSockConnection::ResolveHost() {
   }
   auto job = std::make_shared<PendingLookup>();
   if (job->fd < 0) return false;
+  // Each lookup is a wait of its own: the one before it has moved things on.
+  RestartDeadline();
   try {
-    std::thread([job, host = Host] {
-      addrinfo hints{};
-      hints.ai_family = AF_INET;
-      hints.ai_socktype = SOCK_STREAM;
-      addrinfo* result = nullptr;
-      if (!host.empty() && ::getaddrinfo(host.c_str(), nullptr, &hints, &result) == 0 && result) {
-        job->address = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    std::thread([job, host = Host, lookup = LookupOverride() ? LookupOverride() : HostLookup(SystemLookup)] {
+      if (std::optional<std::uint32_t> address = lookup(host)) {
+        job->address = *address;
         job->ok = true;
       }
-      if (result) ::freeaddrinfo(result);
       job->done.store(true, std::memory_order_release);
       std::uint64_t one = 1;
       [[maybe_unused]] auto written = ::write(job->fd, &one, sizeof one);
@@ -331,6 +368,7 @@ void TSockConnection::Connect() {
   if (!resolved) throw ESockError("Null Remote Address");
 
   OpenFreshSocket();
+  RestartDeadline();  // a finished lookup is progress: the connect gets its own time
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(Port) & 0xFFFF));
@@ -376,12 +414,12 @@ void TSockConnection::Disconnect() { CloseSocket(); }
 
 void TSockConnection::Abort() { cancel_ = true; }
 
-void TSockConnection::Listen() {
+void TSockConnection::Listen(std::uint32_t localAddress) {
   OpenFreshSocket();
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = 0;
-  sa.sin_addr.s_addr = htonl(INADDR_ANY);
+  sa.sin_addr.s_addr = htonl(localAddress);
   if (::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd_, 1) != 0) {
     int error = errno;
     CloseSocket();
@@ -392,6 +430,8 @@ void TSockConnection::Listen() {
 
 void TSockConnection::Accept() {
   if (!listening_) throw ESockError("Error creating Data Connection");
+  // One deadline for the whole wait: a stranger who is turned away is no
+  // progress, or strangers could keep the wait alive for ever.
   StartOperation();
   for (;;) {
     switch (WaitFor(fd_, POLLIN, acceptWatch_)) {
@@ -402,6 +442,12 @@ void TSockConnection::Accept() {
         if (accepted < 0) {
           if (errno == EAGAIN || errno == EINTR || errno == ECONNABORTED) continue;
           throw ESockError("Error creating Data Connection");
+        }
+        if (acceptFrom_ && ntohl(peer.sin_addr.s_addr) != *acceptFrom_) {
+          // Whoever reaches the port first must not get the file: only the
+          // server we talk to may open the data connection.
+          ::close(accepted);
+          continue;
         }
         ::close(fd_);  // the accepted socket takes the place of the listening one
         fd_ = accepted;
@@ -443,6 +489,12 @@ int ReplyNumberOf(std::string_view line) {
 
 std::string TSockConnection::ReadLn() {
   StartOperation();
+  return ReadLine();
+}
+
+std::string TSockConnection::ReadNextLine() { return ReadLine(); }
+
+std::string TSockConnection::ReadLine() {
   for (;;) {
     if (std::optional<std::string> line = TakeLine(input_)) return std::move(*line);
     if (fd_ < 0 || !transport_) throw ESockError(SocketErrorText(10057));
@@ -489,11 +541,12 @@ void TSockConnection::SendLine(std::string_view text) {
     long n = transport_->Send(line.data() + done, line.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      RestartDeadline();
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw ESockError(ErrnoText(errno));
-    switch (WaitFor(fd_, POLLOUT)) {
+    switch (WaitFor(fd_, POLLOUT, nullptr, true)) {
       case WaitEnd::Ready:
       case WaitEnd::Watched:
       case WaitEnd::Cancelled:  // the check at the top raises
@@ -556,6 +609,8 @@ void TSockConnection::SendFile(const std::filesystem::path& path) {
       if (generation_ != generation || fd_ < 0 || !transport_) throw ESockError(SocketErrorText(10057));
       long n = transport_->Send(io_.data() + done, static_cast<std::size_t>(got) - done);
       if (n > 0) {
+        // A transfer that moves never times out, however long the file.
+        RestartDeadline();
         done += static_cast<std::size_t>(n);
         bytesSent_ += static_cast<std::uint64_t>(n);
         CallPump();
@@ -563,7 +618,7 @@ void TSockConnection::SendFile(const std::filesystem::path& path) {
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw ESockError(ErrnoText(errno));
-      WaitFor(fd_, POLLOUT);  // every way out of the wait is judged at the top
+      WaitFor(fd_, POLLOUT, nullptr, true);  // every way out of the wait is judged at the top
     }
   }
 }
@@ -572,6 +627,8 @@ void TSockConnection::CloseGracefully() {
   if (fd_ < 0 || !transport_) return;
   transport_->ShutdownSend();
   if (io_.size() < kBlock) io_.resize(kBlock);
+  // The peer closes only once it has read everything still queued, which
+  // takes as long as it takes a slow reader; the queue shrinking is progress.
   StartOperation();
   for (;;) {
     long n = transport_->Receive(io_.data(), kBlock);
@@ -583,7 +640,7 @@ void TSockConnection::CloseGracefully() {
       CloseSocket();
       throw ESockError(ErrnoText(error));
     }
-    switch (WaitFor(fd_, POLLIN)) {
+    switch (WaitFor(fd_, POLLIN, nullptr, true)) {
       case WaitEnd::Ready:
       case WaitEnd::Watched:
         break;

@@ -21,6 +21,14 @@ using EventPump = std::function<void()>;
 // The pump of every connection that has none of its own.
 void SetDefaultEventPump(EventPump pump);
 
+// Looks a host name up; the IPv4 address in host byte order, nothing when
+// the name has none. It runs on a thread of its own.
+using HostLookup = std::function<std::optional<std::uint32_t>(const std::string& host)>;
+
+// Replaces the system's name lookup for every connection (empty: the
+// system's again), so that tests can stage names that change their address.
+void SetHostLookup(HostLookup lookup);
+
 class ESockError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -92,8 +100,9 @@ class TSockConnection {
   virtual std::string Transaction(const std::string& command);
   virtual void Abort();
 
-  // Binds to 0.0.0.0 with a port the system picks and waits for one peer.
-  void Listen();
+  // Binds to the given local IPv4 address (host byte order) with a port the
+  // system picks, ready for Accept.
+  void Listen(std::uint32_t localAddress);
   std::string ReadLn();
   void SendLine(std::string_view text);
   void DiscardPending();
@@ -109,6 +118,7 @@ class TSockConnection {
   const std::string& ReplyText() const { return replyText_; }
   std::uint32_t RemoteAddress() const { return remoteAddress_; }  // host byte order
   std::string RemoteIP() const;
+  std::uint32_t LocalAddress() const;  // host byte order; 0 when unbound
   std::string LocalIP() const;
   std::uint16_t LocalPort() const;
   std::uint64_t BytesSent() const { return bytesSent_; }
@@ -117,6 +127,9 @@ class TSockConnection {
   // Another connection whose incoming bytes end the wait of Accept: a server
   // that gives up on the data connection says so on its control connection.
   void WatchWhileAccepting(const TSockConnection* other) { acceptWatch_ = other; }
+  // Accept takes only a peer with this address (host byte order); anyone else
+  // is hung up on and the wait goes on.
+  void AcceptOnlyFrom(std::uint32_t address) { acceptFrom_ = address; }
 
  protected:
   void SetCancel(bool on) { cancel_ = on; }
@@ -130,6 +143,13 @@ class TSockConnection {
   // Reads one line as the reply to a command: ReplyNumber is formed by the
   // digits it begins with, 0 for none or for an empty line.
   std::string ReadReplyLine();
+  // ReadLn within the time the line before it started: the lines of one
+  // reply share one deadline, so a server cannot hold the reader by
+  // trickling them.
+  std::string ReadNextLine();
+  // For a wait of another connection on this one's behalf (the data
+  // connection of a transfer): TimedOut then tells how the operation ended.
+  void NoteTimedOut() { timedOut_ = true; }
 
   int replyNumber_ = 0;
   std::string replyText_;
@@ -138,8 +158,15 @@ class TSockConnection {
   enum class WaitEnd { Ready, Cancelled, TimedOut, Closed, Watched };
   using Clock = std::chrono::steady_clock;
 
+  // A wait ends after TimeOut without progress: StartOperation begins the
+  // operation's first wait, RestartDeadline gives a wait that has moved its
+  // full time again.
   void StartOperation();
-  WaitEnd WaitFor(int fd, short events, const TSockConnection* watch = nullptr);
+  void RestartDeadline();
+  // trackUnsent: bytes leaving the socket's send queue count as progress, so
+  // a peer that reads slowly but steadily is waited for.
+  WaitEnd WaitFor(int fd, short events, const TSockConnection* watch = nullptr, bool trackUnsent = false);
+  std::string ReadLine();
   void CallPump();
   bool ResolveHost();
   void RaiseConnectionFailed();
@@ -154,6 +181,7 @@ class TSockConnection {
   bool hasDeadline_ = false;
   std::uint32_t remoteAddress_ = 0;
   const TSockConnection* acceptWatch_ = nullptr;
+  std::optional<std::uint32_t> acceptFrom_;
   std::unique_ptr<ByteTransport> transport_;
   std::string input_;     // received bytes not yet taken by ReadLn
   std::vector<char> io_;  // the block buffer of file sends and reads

@@ -12,6 +12,11 @@ namespace pellora {
 
 namespace {
 
+// "5 s" for 5000, "1500 ms" for 1500.
+std::string Duration(std::int32_t ms) {
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
 bool ParsePort(std::string_view text, std::int32_t& port) {
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -98,6 +103,8 @@ bool Uploader::Run(const UploadInputs& in) {
     bool& running;
     ~Done() { running = false; }
   } done{running_};
+  failureReason_.clear();
+  stopped_ = false;
 
   if (client_.Connected()) {
     try {
@@ -115,6 +122,7 @@ bool Uploader::Run(const UploadInputs& in) {
   client_.Passive = in.Passive;
 
   int stored = 0;
+  std::string error;
   try {
     log_.AddLine("* Tasks:");
     log_.AddLine("  1. Upload .htpasswd file to remote directory: " + in.AuthUserFile);
@@ -136,7 +144,10 @@ bool Uploader::Run(const UploadInputs& in) {
     log_.AddLine("\r\n* Disconnecting from " + in.Host);
     client_.Disconnect();
     log_.AddLine("\r\n* Disconnected");
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    error = e.what();
+    // The QUIT below starts a wait of its own; how this one ended is known now.
+    if (client_.TimedOut() && !stopped_) error = "No progress for " + Duration(client_.TimeOut) + ": " + error;
     if (client_.Connected()) {
       try {
         client_.Disconnect();
@@ -147,6 +158,7 @@ bool Uploader::Run(const UploadInputs& in) {
     }
     log_.AddLine("\r\n* Disconnected");
   }
+  if (stored != 2) failureReason_ = error;
   return stored == 2;
 }
 
@@ -155,6 +167,7 @@ std::optional<std::string> Uploader::Stop() {
   // would close the connection under that wait.
   if (stopping_ || !client_.Connected()) return std::nullopt;
   stopping_ = true;
+  stopped_ = running_;
   struct Done {
     bool& stopping;
     ~Done() { stopping = false; }

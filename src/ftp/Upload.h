@@ -60,6 +60,12 @@ class Uploader {
 
   bool Running() const { return running_; }
 
+  // Why the last upload failed: the text of the error that ended it
+  // ("10061:Connection refused", "552 Quota exceeded."), led by how long
+  // nothing moved when a wait ran out of time. Empty after an upload that
+  // stored both files; the log itself never says more than its lines.
+  const std::string& FailureReason() const { return failureReason_; }
+
   int QuitGraceMs = 3000;
 
  private:
@@ -69,6 +75,8 @@ class Uploader {
   LogSink& log_;
   bool running_ = false;
   bool stopping_ = false;
+  bool stopped_ = false;  // Stop ran during this upload
+  std::string failureReason_;
   std::string host_;
   std::int32_t port_ = 0;
 };

@@ -58,7 +58,7 @@ TEST(FtpLogin, MultiLineGreetingWithIndentedLineThenUserAndPassword) {
   ScriptedFtpServer server([](ScriptedPeer& peer) {
     peer.Send("220-Welcome\r\n  indented 230 line\r\n220 ready\r\n");
     peer.Command();
-    peer.Reply("331-Password\r\nok");  // a line shorter than four characters ends a reply
+    peer.Send("331-Password\r\nok\r\n331 send it\r\n");  // a short line is text like any other
     peer.Command();
     peer.Reply("230 logged in");
     peer.Command();
@@ -231,7 +231,7 @@ TEST_F(FtpStore, PassiveUsesOnlyThePortOfThePasvReplyAndIgnoresItsCodeBelow500) 
     peer.Command();
     peer.Reply("150 go");
     first = peer.ReceivePassive();
-    peer.Reply("552 but the final reply is not judged");
+    peer.Reply("226 stored");
     peer.Command();
     peer.Reply(PassiveReply(425, "127,0,0,1", peer.OpenPassive()));
     peer.Command();

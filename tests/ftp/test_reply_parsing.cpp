@@ -42,16 +42,40 @@ TEST(ReplyLines, NumberContinuationAndLineTaking) {
   EXPECT_EQ(ReplyNumberOf("220 Ready\r\n"), 220);
   EXPECT_EQ(ReplyNumberOf("Ready"), 0);
   EXPECT_EQ(ReplyNumberOf("99999999999999 big"), 2147483647);
-  EXPECT_TRUE(ReplyContinues("220-Welcome\r\n"));
-  EXPECT_TRUE(ReplyContinues(" indented\r\n"));
-  EXPECT_FALSE(ReplyContinues("220 Ready\r\n"));
-  EXPECT_FALSE(ReplyContinues("22-"));
 
   std::string received = "220-a\r\n220 b\npart";
   EXPECT_EQ(TakeLine(received), "220-a\r\n");
   EXPECT_EQ(TakeLine(received), "220 b\n");
   EXPECT_EQ(TakeLine(received), std::nullopt);
   EXPECT_EQ(received, "part");
+}
+
+TEST(ReplyLines, OnlyTheFirstLinesCodeAndASpaceEndAReplyOfSeveralLines) {
+  struct Case {
+    const char* first;
+    const char* line;
+    bool continues;
+  };
+  const Case cases[] = {
+      {"220-Welcome\r\n", "220-Welcome\r\n", true},  // the first line itself
+      {"220-Welcome\r\n", "Rules apply\r\n", true},
+      {"220-Welcome\r\n", " 220 indented\r\n", true},
+      {"220-Welcome\r\n", "230 another code\r\n", true},
+      {"220-Welcome\r\n", "220-still going\r\n", true},
+      {"220-Welcome\r\n", "2200 five digits\r\n", true},
+      {"220-Welcome\r\n", "22\r\n", true},
+      {"220-Welcome\r\n", "220 Ready\r\n", false},
+      {"220-Welcome\r\n", "220 \n", false},
+      {"220-Welcome\r\n", "220\r\n", false},  // the code alone, its blank trimmed
+      {"220-Welcome\r\n", "220\n", false},
+      {"220 Ready\r\n", "220 Ready\r\n", false},
+      {" indented\r\n", " indented\r\n", false},  // only "ddd-" opens a long reply
+      {"22-x\r\n", "22-x\r\n", false},
+      {"2a0-x\r\n", "2a0-x\r\n", false},
+      {"220-", "220-", true},
+      {"", "", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReplyContinues(c.first, c.line), c.continues) << c.first << " / " << c.line;
 }
 
 TEST(ReplyLines, AnOverlongLineIsDroppedWithAnError) {

@@ -187,7 +187,7 @@ TEST(SockConnection, SendFileDeliversEveryByteAndAcceptTakesTheListeningPort) {
   WriteFile(dir.Path() / "f", content);
 
   TSockConnection listener;
-  listener.Listen();
+  listener.Listen(0x7F000001);  // 127.0.0.1
   EXPECT_TRUE(listener.Listening());
   const int port = listener.LocalPort();
   std::thread peer([&] {

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
@@ -15,8 +17,10 @@ namespace {
 
 constexpr int kPatienceMs = 8000;
 
-int Listener(int& port) {
+int Listener(int& port, int receiveBuffer = 0) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Set before listening, so that accepted connections start with it.
+  if (fd >= 0 && receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -40,17 +44,33 @@ int AcceptOn(int listener) {
   return fd;
 }
 
-std::string ReadToEnd(int fd) {
+std::string ReadToEnd(int fd, std::size_t chunk = 65536, int pauseMs = 0) {
   std::string data;
   char buffer[65536];
+  chunk = std::min(chunk, sizeof buffer);
   for (;;) {
-    if (!Readable(fd)) throw std::runtime_error("data connection stalled");
-    long n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (!Readable(fd)) {
+      ::close(fd);
+      throw std::runtime_error("data connection stalled");
+    }
+    long n = ::recv(fd, buffer, chunk, 0);
     if (n <= 0) break;
     data.append(buffer, static_cast<std::size_t>(n));
+    if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
   }
   ::close(fd);
   return data;
+}
+
+// The address and port of a PORT command, in network byte order.
+sockaddr_in PortAddress(const std::string& portCommand) {
+  int h[6] = {};
+  if (std::sscanf(portCommand.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &h[4], &h[5]) != 6)
+    throw std::runtime_error("not a PORT command: " + portCommand);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<uint16_t>(h[4] * 256 + h[5]));
+  return sa;
 }
 
 }  // namespace
@@ -81,6 +101,11 @@ std::string ScriptedPeer::Command() {
   return line;
 }
 
+bool ScriptedPeer::CommandWaiting() const {
+  pollfd p{control_, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0;
+}
+
 void ScriptedPeer::WaitForClose() {
   while (!Command().empty()) {
   }
@@ -91,27 +116,51 @@ void ScriptedPeer::Close() {
   control_ = -1;
 }
 
-int ScriptedPeer::OpenPassive() {
+int ScriptedPeer::OpenPassive(int receiveBuffer) {
   int port = 0;
   if (passive_ >= 0) ::close(passive_);  // the listener of an earlier transfer
-  passive_ = Listener(port);
+  passive_ = Listener(port, receiveBuffer);
   return port;
 }
 
-std::string ScriptedPeer::ReceivePassive() { return ReadToEnd(AcceptOn(passive_)); }
+std::string ScriptedPeer::ReceivePassive(std::size_t chunk, int pauseMs) {
+  return ReadToEnd(AcceptOn(passive_), chunk, pauseMs);
+}
 
 std::string ScriptedPeer::ReceiveActive(const std::string& portCommand) {
-  int h[6] = {};
-  if (std::sscanf(portCommand.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &h[4], &h[5]) != 6)
-    throw std::runtime_error("not a PORT command: " + portCommand);
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
+  sockaddr_in sa = PortAddress(portCommand);
   // The client names its own address; only the loopback is ever dialled.
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sa.sin_port = htons(static_cast<uint16_t>(h[4] * 256 + h[5]));
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) throw std::runtime_error("cannot dial PORT");
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    ::close(fd);
+    throw std::runtime_error("cannot dial PORT");
+  }
   return ReadToEnd(fd);
+}
+
+std::string ScriptedPeer::Intrude(const std::string& portCommand, const char* from, const char* to) {
+  sockaddr_in target = PortAddress(portCommand);
+  sockaddr_in source{};
+  source.sin_family = AF_INET;
+  if (::inet_pton(AF_INET, to, &target.sin_addr) != 1 || ::inet_pton(AF_INET, from, &source.sin_addr) != 1)
+    throw std::runtime_error("not loopback addresses");
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+    ::close(fd);
+    throw std::runtime_error(std::string("cannot bind ") + from);
+  }
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+    ::close(fd);
+    return "refused";
+  }
+  std::string got;
+  try {
+    got = ReadToEnd(fd);
+  } catch (const std::runtime_error&) {
+    return "left waiting";
+  }
+  return got.empty() ? "closed" : got;
 }
 
 std::vector<std::string> ScriptedPeer::Commands() const {

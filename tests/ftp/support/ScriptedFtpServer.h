@@ -22,17 +22,26 @@ class ScriptedPeer {
   // The next command line as sent, line end included; empty when the client
   // has closed. Every line is recorded.
   std::string Command();
+  // Whether a command (or the client's close) has arrived, without waiting.
+  bool CommandWaiting() const;
   // Reads commands until the client closes the connection.
   void WaitForClose();
   void Close();
 
-  // Passive mode: listens on 127.0.0.1 and returns the port.
-  int OpenPassive();
-  // Accepts on the passive port and reads until the client closes.
-  std::string ReceivePassive();
+  // Passive mode: listens on 127.0.0.1 and returns the port. A receive
+  // buffer (bytes; 0 keeps the system's) keeps the client from queueing much
+  // more than a slow reader takes.
+  int OpenPassive(int receiveBuffer = 0);
+  // Accepts on the passive port and reads until the client closes, at most
+  // `chunk` bytes at a time with a pause of pauseMs after each.
+  std::string ReceivePassive(std::size_t chunk = 65536, int pauseMs = 0);
   // Active mode: connects to the address of a PORT command and reads until
   // the client closes.
   std::string ReceiveActive(const std::string& portCommand);
+  // Active mode, a stranger: dials the port of a PORT command at address
+  // `to` from address `from`, and tells what it got: "refused" when nobody
+  // listens there, "closed" when hung up on without a byte, else the bytes.
+  std::string Intrude(const std::string& portCommand, const char* from, const char* to);
 
   std::vector<std::string> Commands() const;
 
