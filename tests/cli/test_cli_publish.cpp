@@ -147,6 +147,7 @@ TEST_F(Publish, ServerFailuresExitThree) {
   EXPECT_EQ(login.Status, 3);
   EXPECT_THAT(login.Out, HasSubstr("  Connecting failed\n"));
   EXPECT_THAT(login.Out, EndsWith("\n* Disconnected\n"));
+  EXPECT_EQ(login.Err, "pellora-cli: 530 Authentication failed.\n");
 
   // .htpasswd is stored, then the web folder is refused: not both files.
   settings_.FtpPassword = "s3cret";
@@ -155,6 +156,7 @@ TEST_F(Publish, ServerFailuresExitThree) {
   Result cwd = Run({"upload", project_});
   EXPECT_EQ(cwd.Status, 3);
   EXPECT_THAT(cwd.Out, HasSubstr("Changing remote working directory failed.\n"));
+  EXPECT_THAT(cwd.Err, StartsWith("pellora-cli: 550 "));
   EXPECT_TRUE(fs::exists(OnServer(".htpasswd")));
 
   // Nobody listening.
@@ -164,6 +166,42 @@ TEST_F(Publish, ServerFailuresExitThree) {
   Result refused = Run({"upload", project_});
   EXPECT_EQ(refused.Status, 3);
   EXPECT_THAT(refused.Out, HasSubstr("  Connecting failed\n"));
+}
+
+TEST_F(Publish, AFailedUploadSaysWhyOnStandardErrorAndKeepsTheLog) {
+  // A server whose disk is full takes the data and then refuses it.
+  server_ = std::make_unique<testing::PyFtpServer>(ftpHome_.Path(), "web", "s3cret", true);
+  ASSERT_TRUE(server_->Running());
+  settings_.FtpPort = std::to_string(server_->Port());
+  Write();
+  ASSERT_EQ(Run({"generate", project_}).Status, 0);
+  const std::string full = UploadLog(server_->Port());
+  const std::string stored = "  Uploading successfully\n";
+  const std::string untilTheFirstStore = full.substr(0, full.find(stored));
+  for (const char* command : {"upload", "publish"}) {
+    SCOPED_TRACE(command);
+    Result r = Run({command, project_});
+    EXPECT_EQ(r.Status, 3);
+    EXPECT_EQ(r.Out, (command == std::string("publish") ? kGenerated : "") + untilTheFirstStore +
+                         "Uploading failed.\n\n* Disconnected\n");
+    EXPECT_EQ(r.Err, "pellora-cli: 552 Requested file action aborted: disk full.\n");
+  }
+
+  // Nobody listening: the port of a socket that is closed again.
+  const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::getsockname(closed, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  ::close(closed);
+  settings_.FtpPort = std::to_string(ntohs(address.sin_port));
+  Write();
+  Result refused = Run({"upload", project_});
+  EXPECT_EQ(refused.Status, 3);
+  EXPECT_EQ(refused.Out, full.substr(0, full.find("  Connected to host")) + "  Connecting failed\n\n* Disconnected\n");
+  EXPECT_EQ(refused.Err, "pellora-cli: 10061:Connection refused\n");
 }
 
 TEST_F(Publish, ASilentServerEndsTheUploadAfterTheTimeout) {
@@ -184,6 +222,7 @@ TEST_F(Publish, ASilentServerEndsTheUploadAfterTheTimeout) {
   ::close(silent);
   EXPECT_EQ(r.Status, 3);
   EXPECT_THAT(r.Out, EndsWith("\n* Disconnected\n"));
+  EXPECT_EQ(r.Err, "pellora-cli: No progress for 1 s: Socket readln aborted\n");
 }
 
 // --- save --------------------------------------------------------------------------

@@ -12,7 +12,8 @@ namespace pellora::testing {
 
 namespace fs = std::filesystem;
 
-PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password) {
+PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password,
+                         bool fullDisk) {
   const std::string script = PELLORA_SOURCE_DIR "/tests/common/ftp_server.py";
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
@@ -23,7 +24,7 @@ PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const st
     if (null >= 0) ::dup2(null, 2);
     // The system interpreter: it is the one Debian's pyftpdlib is installed for.
     ::execl("/usr/bin/python3", "python3", script.c_str(), home.c_str(), user.c_str(), password.c_str(),
-            static_cast<char*>(nullptr));
+            fullDisk ? "full" : static_cast<char*>(nullptr), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(out[1]);

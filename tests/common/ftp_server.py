@@ -1,6 +1,8 @@
 """A pyftpdlib server for the FTP tests: one user, 127.0.0.1, a port the
 system picks (printed on the first line of standard output), and uploads
-stored byte for byte, so a test can compare them with what was sent."""
+stored byte for byte, so a test can compare them with what was sent.
+With "full" after the password, it takes every file's data and then
+answers as a server whose disk is full."""
 import logging
 import sys
 
@@ -14,14 +16,24 @@ class ExactDTPHandler(DTPHandler):
         return chunk
 
 
+class FullDiskDTPHandler(ExactDTPHandler):
+    def handle_close(self):
+        if self.receive and not self._closed:
+            self._resp = ("552 Requested file action aborted: disk full.", logging.debug)
+            self.close()
+        else:
+            super().handle_close()
+
+
 def main():
     home, user, password = sys.argv[1:4]
+    full = sys.argv[4:5] == ["full"]
     logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, home, perm="elradfmwMT")
     handler = FTPHandler
     handler.authorizer = authorizer
-    handler.dtp_handler = ExactDTPHandler
+    handler.dtp_handler = FullDiskDTPHandler if full else ExactDTPHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever()

@@ -324,6 +324,61 @@ TEST_F(FtpStore, ActiveModeSendsPortAndTheServerDialsBack) {
   EXPECT_EQ(t.events, (Lines{"connect", "success 9", "failure 9", "failure 9"}));
 }
 
+TEST_F(FtpStore, ActiveModeListensWhereTheControlConnectionRunsAndTakesOnlyTheServer) {
+  std::string received, portCommand, toOtherAddress, fromOtherAddress;
+  ScriptedFtpServer server([&](ScriptedPeer& peer) {
+    Login(peer);
+    portCommand = peer.Command();
+    peer.Reply("200 PORT ok");
+    peer.Command();
+    peer.Reply("150 opening");
+    // Strangers first: the port on another of this machine's addresses, and
+    // the right address dialled from another one.
+    toOtherAddress = peer.Intrude(portCommand, "127.0.0.1", "127.0.0.2");
+    fromOtherAddress = peer.Intrude(portCommand, "127.0.0.2", "127.0.0.1");
+    received = peer.ReceiveActive(portCommand);
+    peer.Reply("226 done");
+    peer.WaitForClose();
+  });
+  TracedClient t(server.Port());
+  t.client.Connect();
+  t.client.StoreFile(local.string(), ".htpasswd");
+  t.client.TSockConnection::Disconnect();
+  EXPECT_EQ(server.Error(), "");
+  EXPECT_EQ(toOtherAddress, "refused");
+  EXPECT_EQ(fromOtherAddress, "closed");
+  EXPECT_EQ(received, content);
+  EXPECT_EQ(t.events, (Lines{"connect", "success 9"}));
+}
+
+TEST_F(FtpStore, ASlowButSteadyReaderIsWaitedForPastTheTimeOut) {
+  // Far more than the socket buffers on both sides hold, read in small
+  // pieces with short pauses: the whole transfer takes many times the
+  // time-out, while no single pause comes near it.
+  const std::string big(8 << 20, 'x');
+  WriteFile(local, big);
+  std::size_t received = 0;
+  ScriptedFtpServer server([&](ScriptedPeer& peer) {
+    Login(peer);
+    peer.Command();
+    peer.Reply(PassiveReply(227, "127,0,0,1", peer.OpenPassive(65536)));
+    peer.Command();
+    peer.Reply("150 go");
+    received = peer.ReceivePassive(32768, 4).size();
+    peer.Reply("226 done");
+    peer.WaitForClose();
+  });
+  TracedClient t(server.Port());
+  t.client.Passive = true;
+  t.client.TimeOut = 300;
+  t.client.Connect();
+  t.client.StoreFile(local.string(), "big");
+  t.client.TSockConnection::Disconnect();
+  EXPECT_EQ(server.Error(), "");
+  EXPECT_EQ(received, big.size());
+  EXPECT_EQ(t.events, (Lines{"connect", "success 9"}));
+}
+
 TEST_F(FtpStore, AbortFromThePumpStopsTheTransferAndClosesTheDataConnection) {
   std::string big;
   while (big.size() < 4 * 65536) big += content;

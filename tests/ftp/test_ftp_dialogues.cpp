@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/Files.h"
 #include "ftp/FtpClient.h"
-#include "support/Helpers.h"
 #include "support/ScriptedFtpServer.h"
 
 using namespace pellora;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -344,6 +346,112 @@ TEST_F(UploadTest, BrokenServersEndWithDisconnectedAndNoHang) {
     EXPECT_EQ(!sent.empty() && sent.back() == "QUIT\r\n", k.quitSent);
     EXPECT_FALSE(client.Connected());
   }
+}
+
+TEST_F(UploadTest, PassiveDataGoesToTheAddressTheControlConnectionUses) {
+  // A round-robin name: the first answer is where the server runs, every
+  // later one a machine where nothing listens.
+  auto lookups = std::make_shared<std::atomic<int>>(0);
+  SetHostLookup([lookups](const std::string& host) -> std::optional<std::uint32_t> {
+    if (host != "ftp.example") return std::nullopt;
+    return ++*lookups == 1 ? 0x7F000001 : 0x7F000003;
+  });
+  struct Restore {
+    ~Restore() { SetHostLookup({}); }
+  } restore;
+  ScriptedFtpServer server([&](ScriptedPeer& peer) {
+    Login(peer);
+    for (int i = 0; i < 2; ++i) {
+      peer.Command();
+      peer.Reply("250 ok");
+      peer.Command();
+      peer.Reply("200 ok");
+      Store(peer);
+    }
+    peer.Command();
+    peer.Reply("221 bye");
+  });
+  inputs.Host = "ftp.example";
+  EXPECT_TRUE(Run(server.Port()));
+  EXPECT_EQ(log.Text(), SuccessLog("ftp.example", server.Port(), true));
+  EXPECT_EQ(*lookups, 1);
+}
+
+TEST_F(UploadTest, AFailedUploadKeepsTheReasonItEndedWith) {
+  struct Case {
+    const char* name;
+    std::function<void(ScriptedPeer&)> script;
+    std::int32_t timeOut;
+    std::string reason;
+    std::string logTail;
+  };
+  auto untilTheFirstStore = [](ScriptedPeer& peer) {
+    Login(peer);
+    peer.Command();
+    peer.Reply("250 ok");
+    peer.Command();
+    peer.Reply("200 ok");
+  };
+  const std::string storing = "\n* Uploading .htpasswd file to remote directory: /, ... ...\n";
+  const std::vector<Case> cases = {
+      {"refused after the data",
+       [&](ScriptedPeer& peer) {
+         untilTheFirstStore(peer);
+         peer.Command();
+         const int port = peer.OpenPassive();
+         peer.Reply("227 (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) + ")");
+         peer.Command();
+         peer.Reply("150 go");
+         peer.ReceivePassive();
+         peer.Reply("552 Quota exceeded.");
+         peer.Command();
+         peer.Reply("221 bye");
+       },
+       0, "552 Quota exceeded.", storing + "Uploading failed.\n\n* Disconnected\n"},
+      {"silent after the login",
+       [&](ScriptedPeer& peer) {
+         Login(peer);
+         peer.WaitForClose();
+       },
+       200, "No progress for 200 ms: Socket readln aborted", "\n* Disconnected\n"},
+      {"line too long",
+       [&](ScriptedPeer& peer) {
+         Login(peer);
+         peer.Command();
+         peer.Send("250 " + std::string(70000, 'x') + "\r\n");
+         peer.Command();
+         peer.Reply("221 bye");
+       },
+       5000, "Line longer than 65536 bytes", "\n* Disconnected\n"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ScriptedFtpServer server(k.script);
+    log.Clear();
+    client.TimeOut = k.timeOut;
+    EXPECT_FALSE(Run(server.Port()));
+    EXPECT_EQ(uploader.FailureReason(), k.reason);
+    EXPECT_TRUE(log.Text().ends_with(k.logTail)) << log.Text();
+    EXPECT_EQ(log.Text().find("  Uploading successfully"), std::string::npos);
+  }
+
+  client.TimeOut = 0;
+  EXPECT_FALSE(Run(FreePort()));
+  EXPECT_EQ(uploader.FailureReason(), "10061:Connection refused");
+  ScriptedFtpServer fine([&](ScriptedPeer& peer) {
+    Login(peer);
+    for (int i = 0; i < 2; ++i) {
+      peer.Command();
+      peer.Reply("250 ok");
+      peer.Command();
+      peer.Reply("200 ok");
+      Store(peer);
+    }
+    peer.Command();
+    peer.Reply("221 bye");
+  });
+  EXPECT_TRUE(Run(fine.Port()));
+  EXPECT_EQ(uploader.FailureReason(), "");
 }
 
 TEST_F(UploadTest, StopOnASilentServerEndsTheUpload) {
