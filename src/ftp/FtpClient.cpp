@@ -120,11 +120,13 @@ void TFtpClient::Connect() {
     if (OnConnect) OnConnect();
   } catch (...) {
     // Leave the server politely; the error that ended the login is the one
-    // the caller hears about.
+    // the caller hears about, and TimedOut still tells how it ended.
+    const bool timedOut = TimedOut();
     try {
       Disconnect();
     } catch (...) {
     }
+    if (timedOut) NoteTimedOut();
     throw;
   }
 }

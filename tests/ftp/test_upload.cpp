@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Files.h"
@@ -414,6 +416,17 @@ TEST_F(UploadTest, AFailedUploadKeepsTheReasonItEndedWith) {
          peer.WaitForClose();
        },
        200, "No progress for 200 ms: Socket readln aborted", "\n* Disconnected\n"},
+      {"greeting that never ends",
+       [&](ScriptedPeer& peer) {
+         peer.Reply("220-Hello");
+         for (int i = 0; i < 200 && !peer.CommandWaiting(); ++i) {
+           peer.Reply("220-still here");
+           std::this_thread::sleep_for(std::chrono::milliseconds(50));
+         }
+         peer.Command();
+         peer.Reply("221 bye");
+       },
+       300, "No progress for 300 ms: Socket readln aborted", "* Connecting to 127.0.0.1\n\n* Disconnected\n"},
       {"line too long",
        [&](ScriptedPeer& peer) {
          Login(peer);
