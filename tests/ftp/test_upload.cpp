@@ -379,79 +379,34 @@ TEST_F(UploadTest, PassiveDataGoesToTheAddressTheControlConnectionUses) {
   EXPECT_EQ(*lookups, 1);
 }
 
-TEST_F(UploadTest, AFailedUploadKeepsTheReasonItEndedWith) {
-  struct Case {
-    const char* name;
-    std::function<void(ScriptedPeer&)> script;
-    std::int32_t timeOut;
-    std::string reason;
-    std::string logTail;
-  };
-  auto untilTheFirstStore = [](ScriptedPeer& peer) {
-    Login(peer);
+TEST_F(UploadTest, AFailedUploadKeepsTheReasonItEndedWithAndSaysWhenNothingMoved) {
+  // A greeting that never ends: its time-out must survive the QUIT that the
+  // failed login still sends, which gets an answer.
+  ScriptedFtpServer endless([](ScriptedPeer& peer) {
+    peer.Reply("220-Hello");
+    for (int i = 0; i < 200 && !peer.CommandWaiting(); ++i) {
+      peer.Reply("220-still here");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     peer.Command();
-    peer.Reply("250 ok");
-    peer.Command();
-    peer.Reply("200 ok");
-  };
-  const std::string storing = "\n* Uploading .htpasswd file to remote directory: /, ... ...\n";
-  const std::vector<Case> cases = {
-      {"refused after the data",
-       [&](ScriptedPeer& peer) {
-         untilTheFirstStore(peer);
-         peer.Command();
-         const int port = peer.OpenPassive();
-         peer.Reply("227 (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) + ")");
-         peer.Command();
-         peer.Reply("150 go");
-         peer.ReceivePassive();
-         peer.Reply("552 Quota exceeded.");
-         peer.Command();
-         peer.Reply("221 bye");
-       },
-       0, "552 Quota exceeded.", storing + "Uploading failed.\n\n* Disconnected\n"},
-      {"silent after the login",
-       [&](ScriptedPeer& peer) {
-         Login(peer);
-         peer.WaitForClose();
-       },
-       200, "No progress for 200 ms: Socket readln aborted", "\n* Disconnected\n"},
-      {"greeting that never ends",
-       [&](ScriptedPeer& peer) {
-         peer.Reply("220-Hello");
-         for (int i = 0; i < 200 && !peer.CommandWaiting(); ++i) {
-           peer.Reply("220-still here");
-           std::this_thread::sleep_for(std::chrono::milliseconds(50));
-         }
-         peer.Command();
-         peer.Reply("221 bye");
-       },
-       300, "No progress for 300 ms: Socket readln aborted", "* Connecting to 127.0.0.1\n\n* Disconnected\n"},
-      {"line too long",
-       [&](ScriptedPeer& peer) {
-         Login(peer);
-         peer.Command();
-         peer.Send("250 " + std::string(70000, 'x') + "\r\n");
-         peer.Command();
-         peer.Reply("221 bye");
-       },
-       5000, "Line longer than 65536 bytes", "\n* Disconnected\n"},
-  };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.name);
-    ScriptedFtpServer server(k.script);
-    log.Clear();
-    client.TimeOut = k.timeOut;
-    EXPECT_FALSE(Run(server.Port()));
-    EXPECT_EQ(uploader.FailureReason(), k.reason);
-    EXPECT_TRUE(log.Text().ends_with(k.logTail)) << log.Text();
-    EXPECT_EQ(log.Text().find("  Uploading successfully"), std::string::npos);
-  }
+    peer.Reply("221 bye");
+  });
+  client.TimeOut = 300;
+  EXPECT_FALSE(Run(endless.Port()));
+  EXPECT_EQ(uploader.FailureReason(), "No progress for 300 ms: Socket readln aborted");
+  EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "\n* Disconnected\n");
 
   client.TimeOut = 0;
-  EXPECT_FALSE(Run(FreePort()));
-  EXPECT_EQ(uploader.FailureReason(), "10061:Connection refused");
-  ScriptedFtpServer fine([&](ScriptedPeer& peer) {
+  ScriptedFtpServer refusing([](ScriptedPeer& peer) {
+    Login(peer);
+    peer.Command();
+    peer.Reply("550 No such directory");
+    peer.Command();
+    peer.Reply("221 bye");
+  });
+  EXPECT_FALSE(Run(refusing.Port()));
+  EXPECT_EQ(uploader.FailureReason(), "550 No such directory");
+  ScriptedFtpServer fine([](ScriptedPeer& peer) {
     Login(peer);
     for (int i = 0; i < 2; ++i) {
       peer.Command();

@@ -154,12 +154,7 @@ std::string ScriptedPeer::Intrude(const std::string& portCommand, const char* fr
     ::close(fd);
     return "refused";
   }
-  std::string got;
-  try {
-    got = ReadToEnd(fd);
-  } catch (const std::runtime_error&) {
-    return "left waiting";
-  }
+  const std::string got = ReadToEnd(fd);
   return got.empty() ? "closed" : got;
 }
 
