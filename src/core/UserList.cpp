@@ -1,76 +1,63 @@
 #include "core/UserList.h"
 
 #include "core/Collation.h"
+#include "core/PositionTree.h"
 
 namespace pellora {
 
+using detail::AsNode;
+using detail::UserNode;
+
 namespace detail {
-bool BySortKey::operator()(const TUserList* a, const TUserList* b) const { return a->sortKey_ < b->sortKey_; }
-bool BySortKey::operator()(const TUserList* a, std::string_view key) const { return a->sortKey_ < key; }
-bool BySortKey::operator()(std::string_view key, const TUserList* b) const { return key < b->sortKey_; }
+// Equal names by list position: the relative order of two records never
+// changes while both are in the list, so the index stays sorted.
+bool ByNameThenPosition::operator()(const UserNode* a, const UserNode* b) const {
+  if (int c = a->key.compare(b->key)) return c < 0;
+  return a != b && TreeRank(a) < TreeRank(b);
+}
+bool ByNameThenPosition::operator()(const UserNode* a, std::string_view key) const { return a->key < key; }
+bool ByNameThenPosition::operator()(std::string_view key, const UserNode* b) const { return key < b->key; }
 }  // namespace detail
 
 int UserList::InversionsAround(const TUserList* user) const {
+  const std::string& key = AsNode(user)->key;
   int n = 0;
-  if (user->Prev && user->Prev->sortKey_ > user->sortKey_) ++n;
-  if (user->Next && user->sortKey_ > user->Next->sortKey_) ++n;
+  if (user->Prev && AsNode(user->Prev)->key > key) ++n;
+  if (user->Next && key > AsNode(user->Next)->key) ++n;
   return n;
 }
 
-TUserList& UserList::Link(TUserList user, std::string key, TUserList* before) {
-  auto* node = new TUserList(std::move(user));
-  node->sortKey_ = std::move(key);
+TUserList& UserList::Link(TUserList user, std::string key, UserNode* before) {
+  auto* node = new UserNode(std::move(user), std::move(key), detail::TreePriority(++draws_));
   TUserList* after = before ? before->Prev : last_;
-  if (after && before && after->sortKey_ > before->sortKey_) --inversions_;
+  if (after && before && AsNode(after)->key > before->key) --inversions_;
   node->Prev = after;
   node->Next = before;
   (after ? after->Next : first_) = node;
   (before ? before->Prev : last_) = node;
   inversions_ += InversionsAround(node);
   ++count_;
-  index_.insert(node);
+  detail::TreeInsert(root_, node, before);
+  index_.insert(node);  // after the tree, which gives its position
   return *node;
 }
 
-void UserList::Unlink(TUserList* user) {
-  inversions_ -= InversionsAround(user);
-  TUserList* prev = user->Prev;
-  TUserList* next = user->Next;
+void UserList::Unlink(UserNode* node) {
+  index_.erase(node);  // while the tree still knows its position
+  detail::TreeErase(root_, node);
+  inversions_ -= InversionsAround(node);
+  TUserList* prev = node->Prev;
+  TUserList* next = node->Next;
   (prev ? prev->Next : first_) = next;
   (next ? next->Prev : last_) = prev;
-  if (prev && next && prev->sortKey_ > next->sortKey_) ++inversions_;
-  user->Prev = user->Next = nullptr;
+  if (prev && next && AsNode(prev)->key > AsNode(next)->key) ++inversions_;
+  node->Prev = node->Next = nullptr;
   --count_;
-  EraseFromIndex(user);
-}
-
-void UserList::EraseFromIndex(TUserList* user) {
-  auto [from, to] = index_.equal_range(std::string_view(user->sortKey_));
-  for (auto it = from; it != to; ++it)
-    if (*it == user) {
-      index_.erase(it);
-      return;
-    }
-}
-
-TUserList* UserList::FirstOfEqualRun(TUserList* user) const {
-  while (user->Prev && user->Prev->sortKey_ == user->sortKey_) user = user->Prev;
-  return user;
 }
 
 TUserList& UserList::InsertSorted(TUserList user) {
   std::string key = UserNameSortKey(user.UserName);
-  TUserList* before = nullptr;
-  if (InNameOrder()) {
-    auto it = index_.upper_bound(std::string_view(key));
-    if (it != index_.end()) before = FirstOfEqualRun(*it);
-  } else {
-    for (TUserList* r = first_; r; r = r->Next)
-      if (key < r->sortKey_) {
-        before = r;
-        break;
-      }
-  }
+  UserNode* before = detail::TreeFirstAfter(root_, key);
   return Link(std::move(user), std::move(key), before);
 }
 
@@ -81,51 +68,40 @@ TUserList& UserList::AppendUser(TUserList user) {
 
 TUserList* UserList::FindUser(std::string_view name, const TUserList* skip) const {
   const std::string key = UserNameSortKey(name);
-  auto [from, to] = index_.equal_range(std::string_view(key));
-  TUserList* only = nullptr;
-  int candidates = 0;
-  for (auto it = from; it != to && candidates < 2; ++it)
-    if (*it != skip) {
-      only = *it;
-      ++candidates;
-    }
-  if (candidates == 0) return nullptr;
-  if (InNameOrder()) {
-    // Equal names stand side by side; the first of them comes first in the list.
-    TUserList* r = FirstOfEqualRun(only);
-    if (r == skip) r = r->Next;
-    return r && r->sortKey_ == key ? r : nullptr;
-  }
-  if (candidates == 1) return only;
-  for (TUserList* r = first_; r; r = r->Next)
-    if (r != skip && r->sortKey_ == key) return r;
-  return nullptr;
+  // Records of one name stand in the index in list order.
+  auto it = index_.lower_bound(std::string_view(key));
+  if (it != index_.end() && *it == skip) ++it;
+  return it != index_.end() && (*it)->key == key ? *it : nullptr;
 }
 
 void UserList::UnlinkUser(TUserList* user) {
-  Unlink(user);
-  delete user;
+  UserNode* node = AsNode(user);
+  Unlink(node);
+  delete node;
 }
 
 void UserList::ClearUsers() {
+  index_.clear();
   for (TUserList* r = first_; r;) {
     TUserList* next = r->Next;
-    delete r;
+    delete AsNode(r);
     r = next;
   }
   first_ = last_ = nullptr;
+  root_ = nullptr;
   count_ = inversions_ = 0;
-  index_.clear();
 }
 
 void UserList::RenameUser(TUserList& user, std::string name) {
   // The record keeps its place in the list, whatever its new name.
-  inversions_ -= InversionsAround(&user);
-  EraseFromIndex(&user);
-  user.UserName = std::move(name);
-  user.sortKey_ = UserNameSortKey(user.UserName);
-  index_.insert(&user);
-  inversions_ += InversionsAround(&user);
+  UserNode* node = AsNode(&user);
+  inversions_ -= InversionsAround(node);
+  index_.erase(node);
+  node->UserName = std::move(name);
+  node->key = UserNameSortKey(node->UserName);
+  detail::TreeKeyChanged(node);
+  index_.insert(node);
+  inversions_ += InversionsAround(node);
 }
 
 std::size_t UserList::CountEnabledUsers() const {

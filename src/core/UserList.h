@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <set>
 #include <string>
@@ -7,14 +8,13 @@
 
 namespace pellora {
 
-struct TUserList;
-
 namespace detail {
-struct BySortKey {
+struct UserNode;  // a record with its collation key and its place in the position tree
+struct ByNameThenPosition {
   using is_transparent = void;
-  bool operator()(const TUserList* a, const TUserList* b) const;
-  bool operator()(const TUserList* a, std::string_view key) const;
-  bool operator()(std::string_view key, const TUserList* b) const;
+  bool operator()(const UserNode* a, const UserNode* b) const;
+  bool operator()(const UserNode* a, std::string_view key) const;
+  bool operator()(std::string_view key, const UserNode* b) const;
 };
 }  // namespace detail
 
@@ -29,18 +29,15 @@ struct TUserList {
   std::string Notes;
   TUserList* Prev = nullptr;
   TUserList* Next = nullptr;
-
- private:
-  friend class UserList;
-  friend struct detail::BySortKey;
-  std::string sortKey_;  // collation key of UserName, kept by the owning list
 };
 
-// The project's users as one doubly linked list that owns its records.
-// The list keeps name order as long as users come in through InsertSorted;
-// renames in place and loads in file order may leave it out of order, and
-// every operation keeps its exact meaning then too. While the list is in
-// order, an index of collation keys spares the walks.
+// The project's users as one doubly linked list that owns its records; a
+// record stays at its address until it is unlinked. The list keeps name
+// order as long as users come in through InsertSorted; renames in place and
+// loads in file order may leave it out of order, and every operation keeps
+// its exact meaning then too, at logarithmic cost: a balanced tree over the
+// list positions finds the first record that collates after a name, and an
+// index by name and position finds the first record of a name.
 class UserList {
  public:
   UserList() = default;
@@ -89,17 +86,17 @@ class UserList {
   Iterator end() const { return Iterator(); }
 
  private:
-  TUserList& Link(TUserList user, std::string key, TUserList* before);
-  void Unlink(TUserList* user);
-  void EraseFromIndex(TUserList* user);
-  TUserList* FirstOfEqualRun(TUserList* user) const;
+  TUserList& Link(TUserList user, std::string key, detail::UserNode* before);
+  void Unlink(detail::UserNode* node);
   int InversionsAround(const TUserList* user) const;
 
   TUserList* first_ = nullptr;
   TUserList* last_ = nullptr;
   std::size_t count_ = 0;
   std::size_t inversions_ = 0;  // neighbour pairs whose names are out of order
-  std::multiset<TUserList*, detail::BySortKey> index_;
+  detail::UserNode* root_ = nullptr;
+  std::uint64_t draws_ = 0;  // counts the tree's balancing priorities drawn
+  std::set<detail::UserNode*, detail::ByNameThenPosition> index_;
 };
 
 }  // namespace pellora

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "core/Collation.h"
 #include "core/UserList.h"
 
 using namespace pellora;
@@ -143,3 +148,119 @@ TEST(UserList, AnyBytesAreAName) {
   for (const std::string& n : odd) EXPECT_NE(list.FindUser(n), nullptr) << n.size();
   ExpectLinksConsistent(list);
 }
+
+// The plain definition of the list, walk by walk, against which the list is
+// checked on out-of-order contents.
+namespace {
+class ReferenceList {
+ public:
+  void InsertSorted(const TUserList* r) {
+    auto it = order_.begin();
+    while (it != order_.end() && CompareUserNames(r->UserName, (*it)->UserName) >= 0) ++it;
+    order_.insert(it, r);
+  }
+  void AppendUser(const TUserList* r) { order_.push_back(r); }
+  void Unlink(const TUserList* r) { order_.erase(std::find(order_.begin(), order_.end(), r)); }
+  const TUserList* FindUser(const std::string& name, const TUserList* skip) const {
+    for (const TUserList* r : order_)
+      if (r != skip && CompareUserNames(name, r->UserName) == 0) return r;
+    return nullptr;
+  }
+  bool InNameOrder() const {
+    for (std::size_t i = 1; i < order_.size(); ++i)
+      if (CompareUserNames(order_[i - 1]->UserName, order_[i]->UserName) > 0) return false;
+    return true;
+  }
+  const std::vector<const TUserList*>& Order() const { return order_; }
+
+ private:
+  std::vector<const TUserList*> order_;
+};
+
+std::vector<const TUserList*> Records(const UserList& list) {
+  std::vector<const TUserList*> out;
+  for (const TUserList& u : list) out.push_back(&u);
+  return out;
+}
+
+// Lists that renames in place and loads in file order leave out of order, then
+// more names inserted: the list must place each where the walk would.
+struct OutOfOrderCase {
+  const char* what;
+  std::vector<std::string> loaded;                          // appended in file order
+  std::vector<std::pair<std::size_t, std::string>> renames;  // position, new name
+  std::vector<std::string> inserted;
+  std::vector<std::string> expected;
+};
+
+const OutOfOrderCase kOutOfOrderCases[] = {
+    {"an edit moves nothing; later inserts stop at the first greater record",
+     {"bob", "zed"}, {{1, "aaron"}}, {"carl", "alice"}, {"alice", "bob", "aaron", "carl"}},
+    {"a descending file keeps its order; a middle name goes in front of the first greater",
+     {"zed", "mike", "bob"}, {}, {"nick", "aaa", "zz"}, {"aaa", "nick", "zed", "mike", "bob", "zz"}},
+    {"an equal name passes all its equals when nothing greater follows them",
+     {"bob", "alice", "bob"}, {}, {"bob", "alice"}, {"alice", "bob", "alice", "bob", "bob"}},
+    {"case alone makes a different name",
+     {"Bob", "bob"}, {}, {"bob", "Bob", "alice"}, {"alice", "bob", "Bob", "bob", "Bob"}},
+    {"a rename to the greatest name in front makes everything insert before it",
+     {"a", "b", "c"}, {{0, "zz"}}, {"m", "zzz"}, {"m", "zz", "b", "c", "zzz"}},
+    {"a rename at the end into a small name is passed by greater inserts",
+     {"a", "b", "c"}, {{2, ""}}, {"bb", "d", ""}, {"", "a", "b", "", "bb", "d"}},
+    {"the first two swapped",
+     {"b", "a"}, {}, {"a", "c", "b", "aa"}, {"a", "aa", "b", "a", "b", "c"}},
+};
+
+TEST(UserList, OutOfOrderListsInsertWhereTheWalkWould) {
+  for (const OutOfOrderCase& c : kOutOfOrderCases) {
+    SCOPED_TRACE(c.what);
+    UserList list;
+    ReferenceList reference;
+    std::vector<TUserList*> loaded;
+    for (const std::string& n : c.loaded) {
+      loaded.push_back(&list.AppendUser(User(n)));
+      reference.AppendUser(loaded.back());
+    }
+    for (const auto& [pos, name] : c.renames) list.RenameUser(*loaded[pos], name);
+    for (const std::string& n : c.inserted) reference.InsertSorted(&list.InsertSorted(User(n)));
+    EXPECT_EQ(Names(list), c.expected);
+    EXPECT_EQ(Records(list), reference.Order());
+    EXPECT_EQ(list.InNameOrder(), reference.InNameOrder());
+    ExpectLinksConsistent(list);
+  }
+}
+
+// Random mixes of every operation on few, often equal, names, each step
+// compared with the plain walks: order, the identity of every record (callers
+// hold pointers), duplicate lookups with and without a record skipped.
+TEST(UserList, RandomOperationsAgreeWithThePlainWalks) {
+  const std::vector<std::string> pool = {"", " ", "a", "A", "aa", "ab", "aB", "Ab", "b", "B",
+                                         "ba", "bob", "Bob", "e", "\xc3\xa9", "zed"};
+  for (unsigned seed = 1; seed <= 120; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    UserList list;
+    ReferenceList reference;
+    for (int step = 0; step < 150; ++step) {
+      const std::string& name = pool[pick(pool.size())];
+      const std::vector<const TUserList*>& order = reference.Order();
+      auto* some = order.empty() ? nullptr : const_cast<TUserList*>(order[pick(order.size())]);
+      switch (pick(10)) {
+        case 0: case 1: case 2: case 3: reference.InsertSorted(&list.InsertSorted(User(name))); break;
+        case 4: case 5: reference.AppendUser(&list.AppendUser(User(name))); break;
+        case 6: case 7: if (some) list.RenameUser(*some, name); break;
+        case 8: if (some) { reference.Unlink(some); list.UnlinkUser(some); } break;
+        default: if (pick(8) == 0) { list.ClearUsers(); reference = ReferenceList(); } break;
+      }
+      ASSERT_EQ(Records(list), reference.Order()) << "step " << step;
+      ASSERT_EQ(list.InNameOrder(), reference.InNameOrder()) << "step " << step;
+      const TUserList* skip = reference.Order().empty() ? nullptr : reference.Order()[pick(reference.Order().size())];
+      for (const std::string& probe : {name, pool[pick(pool.size())]}) {
+        ASSERT_EQ(list.FindUser(probe), reference.FindUser(probe, nullptr)) << "step " << step;
+        ASSERT_EQ(list.FindUser(probe, skip), reference.FindUser(probe, skip)) << "step " << step;
+      }
+    }
+    ExpectLinksConsistent(list);
+  }
+}
+}  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// The balanced tree behind UserList: its in-order sequence is the list order,
+// and every subtree knows its size and its greatest collation key, so "the
+// first record in list order that collates after a name" and "the position of
+// a record" are one walk down or up, whatever order the names are in. It is a
+// treap: random priorities keep it balanced without regard to the names.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/UserList.h"
+
+namespace pellora::detail {
+
+struct UserNode : TUserList {
+  UserNode(TUserList user, std::string sortKey, std::uint64_t priority)
+      : TUserList(std::move(user)), key(std::move(sortKey)), priority(priority) {}
+
+  std::string key;  // collation key of UserName
+  std::uint64_t priority;
+  UserNode* parent = nullptr;
+  UserNode* left = nullptr;
+  UserNode* right = nullptr;
+  std::size_t size = 1;              // nodes in this subtree
+  const UserNode* greatest = this;  // a node of the subtree holding its greatest key
+};
+
+inline UserNode* AsNode(TUserList* user) { return static_cast<UserNode*>(user); }
+inline const UserNode* AsNode(const TUserList* user) { return static_cast<const UserNode*>(user); }
+
+// A balancing priority for the n-th node drawn.
+std::uint64_t TreePriority(std::uint64_t n);
+
+// Puts node into the tree just in front of before, or last when before is
+// nullptr.
+void TreeInsert(UserNode*& root, UserNode* node, UserNode* before);
+void TreeErase(UserNode*& root, UserNode* node);
+// Brings the subtrees above node up to date after its key changed.
+void TreeKeyChanged(UserNode* node);
+// The first node in order whose key is greater than key; nullptr when none.
+UserNode* TreeFirstAfter(UserNode* root, std::string_view key);
+// The position of node in order, counting from 0.
+std::size_t TreeRank(const UserNode* node);
+
+}  // namespace pellora::detail
