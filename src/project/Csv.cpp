@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/Collation.h"
+#include "core/Text.h"
 #include "platform/Files.h"
 #include "project/TextEncoding.h"
 
@@ -124,13 +125,16 @@ std::size_t ImportCsv(std::string_view text, UserList& users) {
     if (pos < text.size() && text[pos] == '\n') ++pos;
     if (!SplitLine(line, fields)) continue;
 
+    // Stored as the user dialog stores typed fields: trimmed. A project file
+    // keeps no blanks at the ends of a value either, so an untrimmed
+    // password would change with the next save and load.
     TUserList user;
-    user.UserName = Unquote(fields[0]);
-    user.Password = Unquote(fields[1]);
+    user.UserName = Trim(Unquote(fields[0]));
+    user.Password = Trim(Unquote(fields[1]));
     user.Disabled = EqualIgnoringCase(Unquote(fields[2]), "false");
-    user.Email = Unquote(fields[3]);
-    user.FullName = Unquote(fields[4]);
-    user.Notes = UnescapeLineBreaks(Unquote(fields[5]));
+    user.Email = Trim(Unquote(fields[3]));
+    user.FullName = Trim(Unquote(fields[4]));
+    user.Notes = Trim(UnescapeLineBreaks(Unquote(fields[5])));
     users.InsertSorted(std::move(user));
     ++added;
   }

@@ -29,7 +29,8 @@ bool ExportCsvFile(const std::string& path, const UserList& users);
 
 // Adds the users of text to users at their place by name (InsertSorted, no
 // duplicate test) and returns how many were added. Lines end at CR LF, CR or
-// LF; a NUL ends the text; a line that gives no user is skipped.
+// LF; a NUL ends the text; a line that gives no user is skipped. The text
+// fields are stored trimmed, as typed ones are.
 std::size_t ImportCsv(std::string_view text, UserList& users);
 // Imports the file at path (UTF-8, or Windows-1252 when it is not valid
 // UTF-8). False when there is no readable file; the list is then unchanged.

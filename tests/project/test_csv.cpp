@@ -8,6 +8,7 @@
 #include "common/Files.h"
 #include "common/Users.h"
 #include "project/Csv.h"
+#include "project/ProjectFile.h"
 
 using namespace pellora;
 using namespace pellora::testing;
@@ -99,16 +100,46 @@ TEST(CsvImport, FieldSplitting) {
   EXPECT_EQ(Import("a,b,true,e,f"), (std::vector<Fields>{{"a", "b", false, "e", "f", ""}}));
   EXPECT_EQ(Import("a,b,true,e,f,"), (std::vector<Fields>{{"a", "b", false, "e", "f", ""}}));
   EXPECT_EQ(Import("a,,,,,n,o,t\\re,s"), (std::vector<Fields>{{"a", "", false, "", "", "n,o,t\re,s"}}));
-  EXPECT_EQ(Import("a, b ,true"), (std::vector<Fields>{{"a", " b ", false, "", "", ""}}));
+  EXPECT_EQ(Import("a, b ,true"), (std::vector<Fields>{{"a", "b", false, "", "", ""}}));
 }
 
 TEST(CsvImport, Quotes) {
   // Two quotes read as empty; inner quotes stay, doubled or not.
   EXPECT_EQ(Import("\"a\",\"\",true,\"\"\"x\"\"\",\"in\"\"side\",\"\""),
             (std::vector<Fields>{{"a", "", false, "\"\"x\"\"", "in\"\"side", ""}}));
-  // A lone quote stays; a quote at one end only stays; blanks are not trimmed.
+  // A lone quote stays; a quote at one end only stays; blanks outside the
+  // quotes keep them, and only then go.
   EXPECT_EQ(Import("a,\"\",true,\",x,\""), (std::vector<Fields>{{"a", "", false, "\"", "x", "\""}}));
-  EXPECT_EQ(Import("\"a b\" ,x\",\"y"), (std::vector<Fields>{{"\"a b\" ", "x\"", false, "", "", ""}}));
+  EXPECT_EQ(Import("\"a b\" ,x\",\"y"), (std::vector<Fields>{{"\"a b\"", "x\"", false, "", "", ""}}));
+}
+
+// Every text field is stored as the user dialog would store it, so what a
+// save and load of the project gives back is what the import gave.
+TEST(CsvImport, FieldsAreTrimmedAndSurviveASaveAndLoad) {
+  struct Case {
+    const char* line;
+    Fields stored;
+  };
+  const Case cases[] = {
+      {"\"bob\",\"pw \",\"true\"", {"bob", "pw", false, "", "", ""}},
+      {"\" carl\t\",\" \x01secret\",\"FALSE\",\" c@x \",\"  Carl C \",\" note \"",
+       {"carl", "secret", true, "c@x", "Carl C", "note"}},
+      {"dan,  two words  ,true,,,\\r\\nfirst\\r\\nsecond \\r\\n", {"dan", "two words", false, "", "", "first\r\nsecond"}},
+      {"\"   \",\"\xC2\xA0pw\xC2\xA0\",\"true\"", {"", "\xC2\xA0pw\xC2\xA0", false, "", "", ""}},  // no-break spaces stay
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    UserList imported;
+    ASSERT_EQ(ImportCsv(c.line, imported), 1u);
+    EXPECT_EQ(AllFields(imported), std::vector<Fields>{c.stored});
+
+    TempDir dir;
+    ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), imported, ProjectSettings{}));
+    UserList loaded;
+    ProjectSettings settings;
+    ASSERT_TRUE(LoadProjectFile(dir.File("p.htp"), loaded, settings));
+    EXPECT_EQ(AllFields(loaded), AllFields(imported));
+  }
 }
 
 TEST(CsvImport, StatusFalseInAnyCaseDisables) {
