@@ -78,10 +78,8 @@ void IniFile::Parse(std::string text) {
   std::size_t pos = all.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   auto span = [&](std::string_view part) { return Span{static_cast<std::size_t>(part.data() - all.data()), part.size()}; };
 
-  std::size_t lines = 1;
-  for (char c : all) lines += c == '\n';
-  entries_.reserve(lines);
-
+  // Entries grow as keys are found, not by a count of lines: a text of
+  // nothing but line feeds would otherwise take forty times its size.
   std::uint32_t current = kNone;
   while (pos < all.size()) {
     std::size_t end = LineEnd(all, pos);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -366,6 +370,39 @@ TEST(ProjectFile, BadInputLoadsWhatItCan) {
   Load(dir.File("mixed.htp"), m);
   ASSERT_EQ(m.users.CountUsers(), 1u);
   EXPECT_EQ(m.users.First()->UserName, std::string(2047, 'x'));
+}
+
+// The address space this process has mapped now, in bytes.
+std::size_t MappedBytes() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (statm) {
+    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Memory in proportion to what a file holds, not to how many lines it has:
+// read in a child whose address space leaves room for the text and a few
+// copies of it, a file of empty lines loads like any other.
+TEST(ProjectFile, AFileOfEmptyLinesLoadsWithinAFewTimesItsSize) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer maps memory beyond any such limit";
+#endif
+  TempFolder dir;
+  constexpr std::size_t kSize = 24 << 20;
+  dir.Write("empty-lines.htp", std::string(kSize, '\n') + "[GENERAL]\r\nFTPHOST=found\r\n");
+  auto loadUnderLimit = [&dir] {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, MappedBytes() + 16 * kSize);
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+    Loaded back;
+    Load(dir.File("empty-lines.htp"), back);
+    std::_Exit(back.ok && back.settings.FtpHost == "found" ? 0 : 1);
+  };
+  EXPECT_EXIT(loadUnderLimit(), testing::ExitedWithCode(0), "");
 }
 
 TEST(ProjectFile, NoFileChangesNothing) {
