@@ -567,8 +567,7 @@ void TFormMain::FormCreate() {
   TbnDeleteAllUsers->setToolTip("Remove all users");
   btnsavecsv->setToolTip("Save user list to .CSV file");
   btnloadcsv->setToolTip("Load user list from .CSV file");
-  ViewFilter = 0;
-  MIViewAllUsers->setChecked(true);
+  ResetUserView();
 
   LblOptionsTitle->setText("Options");
   LblFtpServerPath->setText("FULL HOST path of your FTP Server:");
@@ -657,9 +656,7 @@ void TFormMain::ResetProjectSettings() {
   const ProjectSettings defaults;
   SeedRandom();
   ShowStep(0);
-  ClearUserView();
-  ViewFilter = 0;
-  MIViewAllUsers->setChecked(true);
+  ResetUserView();
   EdtAuthUserFile->setText(Q(defaults.AuthUserFile));
   EdtFtpServerPath->setText(Q(defaults.FtpServerPath));
   EdtAuthName->setText(Q(defaults.AuthName));

@@ -255,6 +255,8 @@ class TFormMain : public QMainWindow {
  private:
   void WireUserPage();
   void ClearUserView();
+  // Empties the view and puts the view menu and the view's filter back to "View All Users".
+  void ResetUserView();
   // Empties the view before the records go, so no row outlives its record.
   void FreeUsers();
   bool SaveProjectToChosenFile();

@@ -38,6 +38,14 @@ void TFormMain::ClearUserView() {
   if (userModel_) userModel_->Clear();
 }
 
+void TFormMain::ResetUserView() {
+  ViewFilter = UserTableModel::ViewAll;
+  MIViewAllUsers->setChecked(true);
+  // The commands rebuild the view under the model's own filter, so it must
+  // follow the menu, or a user added next would stay hidden.
+  if (userModel_) userModel_->Reset(ViewFilter);
+}
+
 void TFormMain::FreeUsers() {
   ClearUserView();
   users_.ClearUsers();

@@ -127,6 +127,11 @@ void UserTableModel::Clear() {
   endResetModel();
 }
 
+void UserTableModel::Reset(int filter) {
+  filter_ = filter;
+  Clear();
+}
+
 int UserTableModel::ColumnWidth(int column) {
   return column >= 0 && column < ColumnCount ? kWidths[column] : 0;
 }

@@ -43,6 +43,8 @@ class UserTableModel : public QAbstractTableModel {
   std::vector<TUserList*> TakeRows(std::vector<int> rows);
   // Empties the view.
   void Clear();
+  // Empties the view and sets the filter of later rebuilds, as for a new project.
+  void Reset(int filter);
 
   static int ColumnWidth(int column);
 

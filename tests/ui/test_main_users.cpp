@@ -47,6 +47,15 @@ class MainUsers : public ProjectWindow {
     QApplication::sendEvent(viewport, &event);
   }
 
+  // "View users", then a click on the item of the menu it opens.
+  void ChooseView(QAction* item) {
+    QTest::mouseClick(form->BtnViewUsers, Qt::LeftButton);
+    QMenu* menu = form->PopupMenuViewUsers;
+    ASSERT_TRUE(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
+    ASSERT_TRUE(item->isChecked());
+  }
+
   QString shownTitle;
   QString shownName;
 };
@@ -217,6 +226,54 @@ TEST_F(MainUsers, SeriesButtonAndViewMenuShowTheirUsers) {
   QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
   QTest::mouseClick(form->TbnEditUser, Qt::LeftButton);
   EXPECT_TRUE(prompts.Asked().empty());
+}
+
+// Whatever puts the view menu back to "View All Users" puts the view there
+// too: a user added next is shown, whatever the filter was before.
+TEST_F(MainUsers, ANewOrFailedOpenProjectShowsAllUsersAgain) {
+  const std::string good = Folder() + "good.htp";
+  {
+    pellora::UserList users;
+    pellora::TUserList off;
+    off.UserName = "off";
+    off.Disabled = true;
+    users.AppendUser(off);
+    ASSERT_TRUE(pellora::SaveProjectFile(good, users, pellora::ProjectSettings{}));
+  }
+  struct Case {
+    const char* what;
+    std::function<void()> replaceProject;
+    Names shown;  // after adding "on"
+  };
+  const Case cases[] = {
+      {"New project", [this] { Click(form->TbnNewProject); }, Names{"on"}},
+      {"Open of a file that is gone",
+       [this] {
+         prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(Folder() + "gone.htp"));
+         prompts.Expect(Kind::Error);
+         Click(form->TbnOpenProject);
+       },
+       Names{"on"}},
+      {"Open of a good file",
+       [this, good] {
+         prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(good));
+         Click(form->TbnOpenProject);
+       },
+       (Names{"off", "on"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Seed({"zed"}, /*disabled=*/true);
+    ChooseView(form->MIViewDisabledUsers);
+    form->Modified = false;
+    c.replaceProject();
+    EXPECT_TRUE(form->MIViewAllUsers->isChecked());
+    WillEnterUser("on", "pw");
+    QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
+    EXPECT_EQ(ViewNames(), c.shown);
+    EXPECT_EQ(ViewNames(), ListNames());
+    form->Modified = false;
+  }
 }
 
 }  // namespace
