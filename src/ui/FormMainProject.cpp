@@ -109,8 +109,9 @@ bool TFormMain::FormCloseQuery() {
 void TFormMain::btnsavecsvClick() {
   const QString path = prompts_.SaveFile(CsvSaveDialog());
   if (path.isEmpty()) return;
-  // No message either way: a file that cannot be written is left as it was.
-  ExportCsvFile(path.toStdString(), users_);
+  // A file that cannot be written is left as it was, and the operator told
+  // so: without the message an export that did nothing looks done.
+  if (!ExportCsvFile(path.toStdString(), users_)) prompts_.Error(QStringLiteral("Can't write CSV file ") + path);
 }
 
 void TFormMain::btnloadcsvClick() {

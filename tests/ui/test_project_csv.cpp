@@ -1,5 +1,7 @@
 // The CSV buttons of the user page: export writes every user whatever the
 // view shows; import adds to the list, marks the project and rebuilds the view.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -30,14 +32,38 @@ TEST_F(CsvButtons, ExportWritesEveryUserWhateverTheViewShowsAndMarksNothing) {
   EXPECT_FALSE(form->Modified);
   EXPECT_EQ(prompts.Asked().size(), 1u);  // no message after writing
 
-  // Cancelled: nothing written. Unwritable: nothing shown.
+  // Cancelled: nothing written, nothing shown.
   prompts.ExpectPath(Kind::SaveFile, QString());
   QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
-  const std::string nowhere = Folder() + "missing/users.csv";
-  prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(nowhere));
-  QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
-  EXPECT_FALSE(fs::exists(nowhere));
-  EXPECT_EQ(prompts.Asked().size(), 3u);
+  EXPECT_EQ(prompts.Asked().size(), 2u);
+}
+
+TEST_F(CsvButtons, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
+  Seed({"bob"});
+  form->Modified = false;
+  fs::create_directory(Folder() + "folder");
+  std::ofstream(Folder() + "plain", std::ios::binary) << "kept";
+  std::vector<std::string> paths = {Folder() + "missing/users.csv", Folder() + "folder", Folder() + "plain/users.csv"};
+  if (::geteuid() != 0) {  // permission bits do not stop root
+    std::ofstream(Folder() + "read-only.csv", std::ios::binary) << "kept";
+    fs::permissions(Folder() + "read-only.csv", fs::perms::owner_read);
+    paths.push_back(Folder() + "read-only.csv");
+  }
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(path));
+    prompts.Expect(Kind::Error);
+    QTest::mouseClick(form->btnsavecsv, Qt::LeftButton);
+    EXPECT_EQ(prompts.LastAsked().kind, Kind::Error);
+    EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Can't write CSV file " + path));
+  }
+  EXPECT_FALSE(fs::exists(Folder() + "missing"));
+  EXPECT_TRUE(fs::is_empty(Folder() + "folder"));
+  EXPECT_EQ(ReadFile(Folder() + "plain"), "kept");
+  if (::geteuid() != 0) {
+    EXPECT_EQ(ReadFile(Folder() + "read-only.csv"), "kept");
+  }
+  EXPECT_FALSE(form->Modified);
 }
 
 TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
