@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <QUrl>
+#include <limits>
 
 #include "core/Random.h"
 #include "core/Text.h"
@@ -50,6 +51,13 @@ W* Named(W* widget, const char* name) {
   return widget;
 }
 
+QLineEdit* Edit(QWidget* parent, const char* name) {
+  auto* edit = Named(new QLineEdit(parent), name);
+  // No field has a length limit: a typed or pasted text is kept whole.
+  edit->setMaxLength(std::numeric_limits<int>::max());
+  return edit;
+}
+
 }  // namespace
 
 TFormUser::TFormUser(Prompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
@@ -62,13 +70,13 @@ TFormUser::TFormUser(Prompts& prompts, QWidget* parent) : QDialog(parent), promp
 
   LblUser = Named(new QLabel(QStringLiteral("User:"), this), "LblUser");
   place(LblUser, kLabelX, 16, kEditX - kLabelX - 4, kRowH);
-  EdtUser = Named(new QLineEdit(this), "EdtUser");
+  EdtUser = Edit(this, "EdtUser");
   place(EdtUser, kEditX, 16, kEditW, kRowH);
   LblUser->setBuddy(EdtUser);
 
   LblPassword = Named(new QLabel(QStringLiteral("Password:"), this), "LblPassword");
   place(LblPassword, kLabelX, 46, kEditX - kLabelX - 4, kRowH);
-  EdtPassword = Named(new QLineEdit(this), "EdtPassword");  // shown in clear on purpose
+  EdtPassword = Edit(this, "EdtPassword");  // shown in clear on purpose
   place(EdtPassword, kEditX, 46, kEditW, kRowH);
   LblPassword->setBuddy(EdtPassword);
 
@@ -87,7 +95,7 @@ TFormUser::TFormUser(Prompts& prompts, QWidget* parent) : QDialog(parent), promp
 
   LblEmail = Named(new QLabel(QStringLiteral("Email:"), this), "LblEmail");
   place(LblEmail, kLabelX, 116, kEditX - kLabelX - 4, kRowH);
-  EdtEmail = Named(new QLineEdit(this), "EdtEmail");
+  EdtEmail = Edit(this, "EdtEmail");
   place(EdtEmail, kEditX, 116, kEditW, kRowH);
   LblEmail->setBuddy(EdtEmail);
 
@@ -98,7 +106,7 @@ TFormUser::TFormUser(Prompts& prompts, QWidget* parent) : QDialog(parent), promp
 
   LblFullName = Named(new QLabel(QStringLiteral("Full Name:"), this), "LblFullName");
   place(LblFullName, kLabelX, 146, kEditX - kLabelX - 4, kRowH);
-  EdtFullName = Named(new QLineEdit(this), "EdtFullName");
+  EdtFullName = Edit(this, "EdtFullName");
   place(EdtFullName, kEditX, 146, kEditW, kRowH);
   LblFullName->setBuddy(EdtFullName);
 

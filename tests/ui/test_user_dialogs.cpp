@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -157,6 +158,38 @@ TEST(FormUser, FieldsComeBackTrimmedAndNotesRoundTrip) {
   EXPECT_TRUE(back.UserName.empty() && back.Password.empty() && back.Email.empty() && back.FullName.empty() &&
               back.Notes.empty());
   EXPECT_FALSE(back.Disabled);
+}
+
+// Fields of any length, pasted or filled from a record, come back whole.
+TEST(FormUser, LongFieldsAreKeptWhole) {
+  TestApp();
+  ScriptedPrompts prompts;
+  TFormUser form(prompts);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  constexpr int kLength = 100000;
+  QLineEdit* edits[] = {form.EdtUser, form.EdtPassword, form.EdtEmail, form.EdtFullName};
+  char letter = 'a';
+  for (QLineEdit* edit : edits) {
+    QApplication::clipboard()->setText(QString(kLength, QChar(letter++)));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text().size(), kLength) << edit->objectName().toStdString();
+  }
+  pellora::TUserList pasted = form.Fields();
+  EXPECT_EQ(pasted.UserName, std::string(kLength, 'a'));
+  EXPECT_EQ(pasted.Password, std::string(kLength, 'b'));
+  EXPECT_EQ(pasted.Email, std::string(kLength, 'c'));
+  EXPECT_EQ(pasted.FullName, std::string(kLength, 'd'));
+
+  form.ClearFields();
+  form.SetFields(pasted);
+  pellora::TUserList back = form.Fields();
+  EXPECT_EQ(back.UserName, pasted.UserName);
+  EXPECT_EQ(back.Password, pasted.Password);
+  EXPECT_EQ(back.Email, pasted.Email);
+  EXPECT_EQ(back.FullName, pasted.FullName);
 }
 
 TEST(FormUser, EmailButtonOpensMailtoWithTheTrimmedAddress) {
