@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Collation.h"
 #include "core/Random.h"
 #include "core/UserList.h"
 #include "generate/DesCrypt.h"
@@ -96,6 +97,34 @@ double InsertMs(std::size_t n) {
   return best;
 }
 
+// InsertSorted of n random names into a list whose first two records are
+// swapped, as a rename in place or a project file in its own order leaves
+// it. The pair are the two smallest names, so nearly every insertion lands
+// behind them.
+double InsertUnorderedMs(std::size_t n) {
+  std::vector<std::string> names(n + 2);
+  for (std::string& s : names) s = RandomString(6, 0, 0);
+  std::partial_sort(names.begin(), names.begin() + 2, names.end(),
+                    [](const std::string& a, const std::string& b) { return CompareUserNames(a, b) < 0; });
+  double best = 1e300;
+  for (int round = 0; round < 3; ++round) {
+    UserList list;
+    for (int i : {1, 0}) {
+      TUserList u;
+      u.UserName = names[static_cast<std::size_t>(i)];
+      list.AppendUser(std::move(u));
+    }
+    const double start = ThreadSeconds();
+    for (std::size_t i = 2; i < names.size(); ++i) {
+      TUserList u;
+      u.UserName = names[i];
+      list.InsertSorted(std::move(u));
+    }
+    best = std::min(best, (ThreadSeconds() - start) * 1000.0);
+  }
+  return best;
+}
+
 void BM_DesCrypt(benchmark::State& state) {
   const std::vector<Input> in = CryptInputs(256);
   std::size_t i = 0;
@@ -136,5 +165,7 @@ int main(int argc, char** argv) {
   std::printf("insert_4096_ms %.2f ms\n", InsertMs(4096));
   std::fflush(stdout);
   std::printf("insert_100k_ms %.1f ms\n", InsertMs(100000));
+  std::fflush(stdout);
+  std::printf("insert_100k_unordered_ms %.1f ms\n", InsertUnorderedMs(100000));
   return 0;
 }

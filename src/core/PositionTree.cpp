@@ -6,12 +6,26 @@ namespace {
 
 std::size_t SizeOf(const UserNode* n) { return n ? n->size : 0; }
 
+bool Less(std::uint64_t aHead, std::string_view a, std::uint64_t bHead, std::string_view b) {
+  return aHead != bHead ? aHead < bHead : a < b;
+}
+
+// Whether the greatest key of the subtree at n is greater than key.
+bool HoldsGreater(const UserNode* n, std::uint64_t head, std::string_view key) {
+  return n && Less(head, key, n->greatestHead, n->greatest->key);
+}
+
+void SetGreatest(UserNode* n, const UserNode* holder) {
+  n->greatest = holder;
+  n->greatestHead = holder->head;
+}
+
 void Pull(UserNode* n) {
   n->size = 1 + SizeOf(n->left) + SizeOf(n->right);
   const UserNode* top = n;
-  if (n->left && n->left->greatest->key > top->key) top = n->left->greatest;
-  if (n->right && n->right->greatest->key > top->key) top = n->right->greatest;
-  n->greatest = top;
+  if (HoldsGreater(n->left, top->head, top->key)) top = n->left->greatest;
+  if (HoldsGreater(n->right, top->head, top->key)) top = n->right->greatest;
+  SetGreatest(n, top);
 }
 
 void PullUpFrom(UserNode* n) {
@@ -48,6 +62,18 @@ UserNode* Rightmost(UserNode* n) {
 
 }  // namespace
 
+std::uint64_t KeyHead(std::string_view key) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i)
+    head = head << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  return head;
+}
+
+void SetKey(UserNode* node, std::string key) {
+  node->key = std::move(key);
+  node->head = KeyHead(node->key);
+}
+
 std::uint64_t TreePriority(std::uint64_t n) {
   // splitmix64: well spread, and independent of the names, so no order of
   // names can unbalance the tree.
@@ -76,7 +102,11 @@ void TreeInsert(UserNode*& root, UserNode* node, UserNode* before) {
     parent->right = node;
   }
   node->parent = parent;
-  PullUpFrom(parent);
+  // One more node below each ancestor; its key can only raise their greatest.
+  for (UserNode* n = parent; n; n = n->parent) {
+    ++n->size;
+    if (HoldsGreater(node, n->greatestHead, n->greatest->key)) SetGreatest(n, node);
+  }
   while (node->parent && node->priority > node->parent->priority) RotateUp(root, node);
 }
 
@@ -100,14 +130,15 @@ void TreeErase(UserNode*& root, UserNode* node) {
 void TreeKeyChanged(UserNode* node) { PullUpFrom(node); }
 
 UserNode* TreeFirstAfter(UserNode* root, std::string_view key) {
+  const std::uint64_t head = KeyHead(key);
   UserNode* n = root;
-  if (!n || !(key < n->greatest->key)) return nullptr;
+  if (!HoldsGreater(n, head, key)) return nullptr;
   // The subtree at n always holds a greater key; take the leftmost place
   // that does.
   for (;;) {
-    if (n->left && key < n->left->greatest->key)
+    if (HoldsGreater(n->left, head, key))
       n = n->left;
-    else if (key < n->key)
+    else if (Less(head, key, n->head, n->key))
       return n;
     else
       n = n->right;

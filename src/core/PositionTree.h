@@ -13,18 +13,28 @@
 
 namespace pellora::detail {
 
+// The first eight bytes of a key as a number, zero-padded. Two keys whose
+// heads differ compare as their heads do, so most comparisons on the way
+// down the tree need no other node's key.
+std::uint64_t KeyHead(std::string_view key);
+
 struct UserNode : TUserList {
   UserNode(TUserList user, std::string sortKey, std::uint64_t priority)
-      : TUserList(std::move(user)), key(std::move(sortKey)), priority(priority) {}
+      : TUserList(std::move(user)), key(std::move(sortKey)), head(KeyHead(key)), priority(priority) {}
 
   std::string key;  // collation key of UserName
+  std::uint64_t head;
   std::uint64_t priority;
   UserNode* parent = nullptr;
   UserNode* left = nullptr;
   UserNode* right = nullptr;
   std::size_t size = 1;              // nodes in this subtree
   const UserNode* greatest = this;  // a node of the subtree holding its greatest key
+  std::uint64_t greatestHead = head;
 };
+
+// key changes only through this, so that head follows it.
+void SetKey(UserNode* node, std::string key);
 
 inline UserNode* AsNode(TUserList* user) { return static_cast<UserNode*>(user); }
 inline const UserNode* AsNode(const TUserList* user) { return static_cast<const UserNode*>(user); }

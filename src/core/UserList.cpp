@@ -98,7 +98,7 @@ void UserList::RenameUser(TUserList& user, std::string name) {
   inversions_ -= InversionsAround(node);
   index_.erase(node);
   node->UserName = std::move(name);
-  node->key = UserNameSortKey(node->UserName);
+  detail::SetKey(node, UserNameSortKey(node->UserName));
   detail::TreeKeyChanged(node);
   index_.insert(node);
   inversions_ += InversionsAround(node);
