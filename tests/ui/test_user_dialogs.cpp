@@ -177,19 +177,17 @@ TEST(FormUser, LongFieldsAreKeptWhole) {
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit->text().size(), kLength) << edit->objectName().toStdString();
   }
-  pellora::TUserList pasted = form.Fields();
-  EXPECT_EQ(pasted.UserName, std::string(kLength, 'a'));
-  EXPECT_EQ(pasted.Password, std::string(kLength, 'b'));
-  EXPECT_EQ(pasted.Email, std::string(kLength, 'c'));
-  EXPECT_EQ(pasted.FullName, std::string(kLength, 'd'));
-
+  auto fields = [&form] {
+    const pellora::TUserList u = form.Fields();
+    return std::vector<std::string>{u.UserName, u.Password, u.Email, u.FullName};
+  };
+  const std::vector<std::string> pasted = fields();
+  EXPECT_EQ(pasted, (std::vector<std::string>{std::string(kLength, 'a'), std::string(kLength, 'b'),
+                                              std::string(kLength, 'c'), std::string(kLength, 'd')}));
+  const pellora::TUserList record = form.Fields();
   form.ClearFields();
-  form.SetFields(pasted);
-  pellora::TUserList back = form.Fields();
-  EXPECT_EQ(back.UserName, pasted.UserName);
-  EXPECT_EQ(back.Password, pasted.Password);
-  EXPECT_EQ(back.Email, pasted.Email);
-  EXPECT_EQ(back.FullName, pasted.FullName);
+  form.SetFields(record);
+  EXPECT_EQ(fields(), pasted);
 }
 
 TEST(FormUser, EmailButtonOpensMailtoWithTheTrimmedAddress) {
