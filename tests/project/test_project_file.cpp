@@ -387,7 +387,7 @@ std::size_t MappedBytes() {
 // read in a child whose address space leaves room for the text and a few
 // copies of it, a file of empty lines loads like any other.
 TEST(ProjectFile, AFileOfEmptyLinesLoadsWithinAFewTimesItsSize) {
-  TempFolder dir;
+  TempDir dir;
   constexpr std::size_t kSize = 24 << 20;
   dir.Write("empty-lines.htp", std::string(kSize, '\n') + "[GENERAL]\r\nFTPHOST=found\r\n");
   auto loadUnderLimit = [&dir] {
@@ -399,7 +399,7 @@ TEST(ProjectFile, AFileOfEmptyLinesLoadsWithinAFewTimesItsSize) {
     Load(dir.File("empty-lines.htp"), back);
     std::_Exit(back.ok && back.settings.FtpHost == "found" ? 0 : 1);
   };
-  EXPECT_EXIT(loadUnderLimit(), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(loadUnderLimit(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ProjectFile, NoFileChangesNothing) {
