@@ -1,11 +1,10 @@
-// Who may read a file the program writes: its mode, owner and group, and what
-// a symbolic link at its place decides.
+// What a symbolic link at the place of a file the program writes decides:
+// where the data goes and the mode it gets.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "common/Files.h"
@@ -14,7 +13,6 @@
 namespace {
 namespace fs = std::filesystem;
 using pellora::AtLink;
-using pellora::IsReadOnlyFile;
 using pellora::WriteFileAtomic;
 
 class FilesTest : public ::testing::Test {
@@ -25,22 +23,14 @@ class FilesTest : public ::testing::Test {
   }
   void TearDown() override { ::umask(oldUmask); }
 
-  fs::path Make(const std::string& name, const std::string& data, unsigned mode) {
-    const fs::path p = root / name;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << data;
-    EXPECT_EQ(::chmod(p.c_str(), mode), 0);
-    return p;
+  void Make(const std::string& name, const std::string& data, unsigned mode) {
+    pellora::testing::WriteFile(root / name, data);
+    EXPECT_EQ(::chmod((root / name).c_str(), mode), 0);
   }
   static struct stat Lstat(const fs::path& p) {
     struct stat st {};
     EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
     return st;
-  }
-  static std::string Read(const fs::path& p) {
-    std::string text;
-    EXPECT_TRUE(pellora::ReadWholeFile(p, text)) << p;
-    return text;
   }
   std::size_t Entries(const fs::path& dir) const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
@@ -50,25 +40,6 @@ class FilesTest : public ::testing::Test {
   const fs::path root = dir.Path() / "root";
   mode_t oldUmask = 022;
 };
-
-TEST_F(FilesTest, ANewFileGetsTheModeAskedForLessTheUmask) {
-  struct Case {
-    mode_t umask;
-    unsigned asked;
-    unsigned expected;
-  };
-  for (const Case& c : {Case{022, 0644, 0644}, Case{027, 0644, 0640}, Case{077, 0644, 0600}, Case{002, 0644, 0644},
-                        Case{0, 0600, 0600}, Case{022, 0600, 0600}}) {
-    SCOPED_TRACE(std::to_string(c.umask) + " " + std::to_string(c.asked));
-    ::umask(c.umask);
-    const fs::path p = root / "new";
-    fs::remove(p);
-    ASSERT_TRUE(WriteFileAtomic(p, "data", c.asked));
-    EXPECT_EQ(Lstat(p).st_mode & 07777, c.expected);
-    EXPECT_EQ(Read(p), "data");
-  }
-  EXPECT_EQ(Entries(root), 1u) << "a temporary was left";
-}
 
 // A link planted where a generated or published file goes decides nothing;
 // a link the operator made to a project is followed, as editors do.
@@ -108,32 +79,14 @@ TEST_F(FilesTest, WhatALinkAtThePathDecides) {
     EXPECT_EQ(Entries(root / "out"), 3u) << "a temporary was left";
     if (!c.written) continue;
     const fs::path holder = c.stillLink ? target : link;
-    EXPECT_EQ(Read(holder), "new");
+    EXPECT_EQ(pellora::testing::ReadFile(holder), "new");
     EXPECT_EQ(Lstat(holder).st_mode & 07777, c.mode);
     if (c.targetData) {
-      EXPECT_EQ(Read(target), c.targetData);
+      EXPECT_EQ(pellora::testing::ReadFile(target), c.targetData);
     } else {
       EXPECT_FALSE(fs::exists(fs::symlink_status(target))) << "written through the link";
     }
   }
-}
-
-TEST_F(FilesTest, ReadOnlyMeansNoWriteBitForRootToo) {
-  struct Case {
-    const char* name;
-    unsigned mode;
-    bool readOnly;
-  };
-  for (const Case& c : {Case{"a", 0444, true}, Case{"b", 0400, true}, Case{"c", 0555, true}, Case{"d", 0644, false},
-                        Case{"e", 0600, false}, Case{"f", 0604, false}}) {
-    SCOPED_TRACE(c.name);
-    const fs::path p = Make(c.name, "x", c.mode);
-    EXPECT_EQ(IsReadOnlyFile(p), c.readOnly);
-    fs::create_symlink(p, root / (std::string(c.name) + ".link"));
-    EXPECT_EQ(IsReadOnlyFile(root / (std::string(c.name) + ".link")), c.readOnly) << "judged by the file it leads to";
-  }
-  EXPECT_FALSE(IsReadOnlyFile(root / "missing")) << "a new file may be made";
-  EXPECT_FALSE(IsReadOnlyFile(root)) << "a folder is no file to keep";
 }
 
 }  // namespace
