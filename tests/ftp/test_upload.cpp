@@ -76,6 +76,20 @@ std::string Store(ScriptedPeer& peer) {
   return data;
 }
 
+// A whole upload that succeeds: login, both files, QUIT answered.
+void ServeWholeUpload(ScriptedPeer& peer, const char* quitReply = "221 bye") {
+  Login(peer);
+  for (int i = 0; i < 2; ++i) {
+    peer.Command();
+    peer.Reply("250 ok");
+    peer.Command();
+    peer.Reply("200 ok");
+    Store(peer);
+  }
+  peer.Command();
+  peer.Reply(quitReply);
+}
+
 const Lines kFullDialogue = {"USER bob\r\n",   "PASS s3cret\r\n",         "CWD /\r\n",
                              "TYPE A\r\n",     "PASV\r\n",                "STOR .htpasswd\r\n",
                              "CWD /public_html/\r\n", "TYPE A\r\n",       "PASV\r\n",
@@ -280,18 +294,7 @@ TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
 }
 
 TEST_F(UploadTest, QuitAnsweredWith421AfterBothFilesStillCountsAsStored) {
-  ScriptedFtpServer server([&](ScriptedPeer& peer) {
-    Login(peer);
-    for (int i = 0; i < 2; ++i) {
-      peer.Command();
-      peer.Reply("250 ok");
-      peer.Command();
-      peer.Reply("200 ok");
-      Store(peer);
-    }
-    peer.Command();
-    peer.Reply("421 Service not available");
-  });
+  ScriptedFtpServer server([&](ScriptedPeer& peer) { ServeWholeUpload(peer, "421 Service not available"); });
   EXPECT_TRUE(Run(server.Port()));
   EXPECT_EQ(log.Text(), SuccessLog("127.0.0.1", server.Port(), false));
   EXPECT_FALSE(client.Connected());
@@ -361,18 +364,7 @@ TEST_F(UploadTest, PassiveDataGoesToTheAddressTheControlConnectionUses) {
   struct Restore {
     ~Restore() { SetHostLookup({}); }
   } restore;
-  ScriptedFtpServer server([&](ScriptedPeer& peer) {
-    Login(peer);
-    for (int i = 0; i < 2; ++i) {
-      peer.Command();
-      peer.Reply("250 ok");
-      peer.Command();
-      peer.Reply("200 ok");
-      Store(peer);
-    }
-    peer.Command();
-    peer.Reply("221 bye");
-  });
+  ScriptedFtpServer server([&](ScriptedPeer& peer) { ServeWholeUpload(peer); });
   inputs.Host = "ftp.example";
   EXPECT_TRUE(Run(server.Port()));
   EXPECT_EQ(log.Text(), SuccessLog("ftp.example", server.Port(), true));
@@ -406,18 +398,7 @@ TEST_F(UploadTest, AFailedUploadKeepsTheReasonItEndedWithAndSaysWhenNothingMoved
   });
   EXPECT_FALSE(Run(refusing.Port()));
   EXPECT_EQ(uploader.FailureReason(), "550 No such directory");
-  ScriptedFtpServer fine([](ScriptedPeer& peer) {
-    Login(peer);
-    for (int i = 0; i < 2; ++i) {
-      peer.Command();
-      peer.Reply("250 ok");
-      peer.Command();
-      peer.Reply("200 ok");
-      Store(peer);
-    }
-    peer.Command();
-    peer.Reply("221 bye");
-  });
+  ScriptedFtpServer fine([](ScriptedPeer& peer) { ServeWholeUpload(peer); });
   EXPECT_TRUE(Run(fine.Port()));
   EXPECT_EQ(uploader.FailureReason(), "");
 }
@@ -477,18 +458,7 @@ TEST_F(UploadTest, StopDuringTheTransferFailsTheUploadAndLeavesAtOnce) {
 }
 
 TEST_F(UploadTest, StartWhileAnUploadRunsIsIgnored) {
-  ScriptedFtpServer server([&](ScriptedPeer& peer) {
-    Login(peer);
-    for (int i = 0; i < 2; ++i) {
-      peer.Command();
-      peer.Reply("250 ok");
-      peer.Command();
-      peer.Reply("200 ok");
-      Store(peer);
-    }
-    peer.Command();
-    peer.Reply("221 bye");
-  });
+  ScriptedFtpServer server([&](ScriptedPeer& peer) { ServeWholeUpload(peer); });
   int nested = 0, refused = 0;
   client.Pump = [&] {
     ++nested;
