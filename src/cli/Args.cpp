@@ -112,7 +112,8 @@ int ParseChoice(const std::string& text, const std::vector<const char*>& words, 
   std::string list;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (text == words[i]) return static_cast<int>(i);
-    list += (i ? "|" : "") + std::string(words[i]);
+    if (i) list += '|';
+    list += words[i];
   }
   throw UsageError(what + " must be one of " + list + ", not '" + text + "'");
 }
