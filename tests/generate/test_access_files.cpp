@@ -171,61 +171,6 @@ TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
   EXPECT_FALSE(CheckGenerate(users, s)) << "an empty error page address is no fault";
 }
 
-// Values that make the server answer 500 for the whole folder, each refused
-// on the options page with the focus on its field; the ones it reads
-// unharmed pass.
-TEST(CheckGenerate, RefusesValuesThatBreakTheFolder) {
-  UserList users;
-  users.AppendUser(User("bob", "pw"));
-  const std::string hostText = "The FULL HOST path of your FTP server must not contain a control character.";
-  const std::string passText = "The remote FTP path of the .htpasswd file must not contain a control character.";
-  const std::string pageText =
-      "The error page address must not contain a double quote (\"), \"%{\" or a control character.";
-  struct Case {
-    std::string ProjectSettings::*field;
-    std::string value;
-    const char* focus;  // nullptr: let through
-    const std::string* text;
-  };
-  const Case cases[] = {
-      {&ProjectSettings::FtpServerPath, "/home/a\nb/", "EdtFtpServerPath", &hostText},
-      {&ProjectSettings::FtpServerPath, "/home/a\rb/", "EdtFtpServerPath", &hostText},
-      {&ProjectSettings::FtpServerPath, "/home/a\tb/", "EdtFtpServerPath", &hostText},
-      {&ProjectSettings::FtpServerPath, "/home/a\x7f/", "EdtFtpServerPath", &hostText},
-      {&ProjectSettings::FtpServerPath, " /home/it's 100% {x}\\ \t\r\n", nullptr, nullptr},
-      {&ProjectSettings::AuthUserFile, "/pass\nwords/", "EdtAuthUserFile", &passText},
-      {&ProjectSettings::AuthUserFile, "/pass\x01words/", "EdtAuthUserFile", &passText},
-      {&ProjectSettings::AuthUserFile, "\t/pass words/\r\n", nullptr, nullptr},
-      {&ProjectSettings::RedirectErrorPage, "http://x/\"e.htm", "edtErrPage", &pageText},
-      {&ProjectSettings::RedirectErrorPage, "http://x/%{REMOTE_USER}", "edtErrPage", &pageText},
-      {&ProjectSettings::RedirectErrorPage, "http://x/%{", "edtErrPage", &pageText},
-      {&ProjectSettings::RedirectErrorPage, "http://x/a\nb", "edtErrPage", &pageText},
-      {&ProjectSettings::RedirectErrorPage, "http://x/a\tb", "edtErrPage", &pageText},
-      {&ProjectSettings::RedirectErrorPage, "http://x/100%25 {x} it's a\\b?q=%", nullptr, nullptr},
-      {&ProjectSettings::RedirectErrorPage, "\t http://x/e.htm \r\n", nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.value);
-    ProjectSettings s;
-    s.RedirectError = true;
-    s.*c.field = c.value;
-    auto r = CheckGenerate(users, s);
-    if (!c.focus) {
-      EXPECT_FALSE(r) << r->Text;
-      continue;
-    }
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->Step, 1);
-    EXPECT_EQ(r->Focus, c.focus);
-    EXPECT_EQ(r->Text, *c.text);
-    EXPECT_EQ(r->Caption, "Error!");
-    if (c.field == &ProjectSettings::RedirectErrorPage) {
-      s.RedirectError = false;
-      EXPECT_FALSE(CheckGenerate(users, s)) << "an unticked box writes no error page";
-    }
-  }
-}
-
 TEST(CheckGenerate, MissingFieldsFirstThenFaultsInTheOrderOfThePage) {
   UserList users;
   users.AppendUser(User("bob", "pw"));
