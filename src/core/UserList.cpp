@@ -19,23 +19,13 @@ bool ByNameThenPosition::operator()(const UserNode* a, std::string_view key) con
 bool ByNameThenPosition::operator()(std::string_view key, const UserNode* b) const { return key < b->key; }
 }  // namespace detail
 
-int UserList::InversionsAround(const TUserList* user) const {
-  const std::string& key = AsNode(user)->key;
-  int n = 0;
-  if (user->Prev && AsNode(user->Prev)->key > key) ++n;
-  if (user->Next && key > AsNode(user->Next)->key) ++n;
-  return n;
-}
-
 TUserList& UserList::Link(TUserList user, std::string key, UserNode* before) {
   auto* node = new UserNode(std::move(user), std::move(key), detail::TreePriority(++draws_));
   TUserList* after = before ? before->Prev : last_;
-  if (after && before && AsNode(after)->key > before->key) --inversions_;
   node->Prev = after;
   node->Next = before;
   (after ? after->Next : first_) = node;
   (before ? before->Prev : last_) = node;
-  inversions_ += InversionsAround(node);
   ++count_;
   detail::TreeInsert(root_, node, before);
   index_.insert(node);  // after the tree, which gives its position
@@ -45,12 +35,10 @@ TUserList& UserList::Link(TUserList user, std::string key, UserNode* before) {
 void UserList::Unlink(UserNode* node) {
   index_.erase(node);  // while the tree still knows its position
   detail::TreeErase(root_, node);
-  inversions_ -= InversionsAround(node);
   TUserList* prev = node->Prev;
   TUserList* next = node->Next;
   (prev ? prev->Next : first_) = next;
   (next ? next->Prev : last_) = prev;
-  if (prev && next && AsNode(prev)->key > AsNode(next)->key) ++inversions_;
   node->Prev = node->Next = nullptr;
   --count_;
 }
@@ -89,19 +77,23 @@ void UserList::ClearUsers() {
   }
   first_ = last_ = nullptr;
   root_ = nullptr;
-  count_ = inversions_ = 0;
+  count_ = 0;
 }
 
 void UserList::RenameUser(TUserList& user, std::string name) {
   // The record keeps its place in the list, whatever its new name.
   UserNode* node = AsNode(&user);
-  inversions_ -= InversionsAround(node);
   index_.erase(node);
   node->UserName = std::move(name);
   detail::SetKey(node, UserNameSortKey(node->UserName));
   detail::TreeKeyChanged(node);
   index_.insert(node);
-  inversions_ += InversionsAround(node);
+}
+
+bool UserList::InNameOrder() const {
+  for (const TUserList* r = first_; r && r->Next; r = r->Next)
+    if (AsNode(r)->key > AsNode(r->Next)->key) return false;
+  return true;
 }
 
 std::size_t UserList::CountEnabledUsers() const {

@@ -63,7 +63,8 @@ class UserList {
 
   std::size_t CountUsers() const { return count_; }
   std::size_t CountEnabledUsers() const;
-  bool InNameOrder() const { return inversions_ == 0; }
+  // Whether every record collates at or after the one before it (one walk).
+  bool InNameOrder() const;
 
   class Iterator {
    public:
@@ -88,12 +89,10 @@ class UserList {
  private:
   TUserList& Link(TUserList user, std::string key, detail::UserNode* before);
   void Unlink(detail::UserNode* node);
-  int InversionsAround(const TUserList* user) const;
 
   TUserList* first_ = nullptr;
   TUserList* last_ = nullptr;
   std::size_t count_ = 0;
-  std::size_t inversions_ = 0;  // neighbour pairs whose names are out of order
   detail::UserNode* root_ = nullptr;
   std::uint64_t draws_ = 0;  // counts the tree's balancing priorities drawn
   std::set<detail::UserNode*, detail::ByNameThenPosition> index_;
