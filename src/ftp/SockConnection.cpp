@@ -489,12 +489,10 @@ int ReplyNumberOf(std::string_view line) {
 
 std::string TSockConnection::ReadLn() {
   StartOperation();
-  return ReadLine();
+  return ReadNextLine();
 }
 
-std::string TSockConnection::ReadNextLine() { return ReadLine(); }
-
-std::string TSockConnection::ReadLine() {
+std::string TSockConnection::ReadNextLine() {
   for (;;) {
     if (std::optional<std::string> line = TakeLine(input_)) return std::move(*line);
     if (fd_ < 0 || !transport_) throw ESockError(SocketErrorText(10057));

@@ -166,7 +166,6 @@ class TSockConnection {
   // trackUnsent: bytes leaving the socket's send queue count as progress, so
   // a peer that reads slowly but steadily is waited for.
   WaitEnd WaitFor(int fd, short events, const TSockConnection* watch = nullptr, bool trackUnsent = false);
-  std::string ReadLine();
   void CallPump();
   bool ResolveHost();
   void RaiseConnectionFailed();
