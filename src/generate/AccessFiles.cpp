@@ -25,20 +25,18 @@ bool HasControl(std::string_view text) {
   return false;
 }
 
-// The server reads AuthName as one quoted argument that may hold an
-// expression: a quote or backslash ends or escapes it early and "%{" starts
-// an expression, and either way every request of the folder fails.
-bool AuthNameBreaksServer(std::string_view name) {
-  return name.find('"') != std::string_view::npos || name.find('\\') != std::string_view::npos ||
-         name.find("%{") != std::string_view::npos || HasControl(name);
+// Both texts go into one quoted argument that the server reads as an
+// expression: a quote ends it early, "%{" starts a variable that is either
+// unknown or replaced, and a line break cuts the line in two; either way
+// every request of the folder fails. A lone "%" passes unharmed.
+bool BreaksQuotedExpression(std::string_view text) {
+  return text.find('"') != std::string_view::npos || text.find("%{") != std::string_view::npos || HasControl(text);
 }
 
-// The error page goes into one quoted argument that the server reads as an
-// expression: a quote ends it early, "%{" starts a variable that is either
-// unknown or replaced, and a line break cuts the line in two. A backslash
-// and a lone "%" pass through unharmed.
-bool ErrorPageBreaksServer(std::string_view url) {
-  return url.find('"') != std::string_view::npos || url.find("%{") != std::string_view::npos || HasControl(url);
+// In AuthName a backslash escapes what follows; in the error page it stays
+// a backslash.
+bool AuthNameBreaksServer(std::string_view name) {
+  return name.find('\\') != std::string_view::npos || BreaksQuotedExpression(name);
 }
 
 // Control bytes would break the log line itself, so they are shown escaped.
@@ -98,7 +96,7 @@ std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSetting
                    "a backslash (\\), \"%{\" or a control character.",
                    kErrorCaption};
   // Only a ticked box puts the error page into the file.
-  if (settings.RedirectError && ErrorPageBreaksServer(TrimView(settings.RedirectErrorPage)))
+  if (settings.RedirectError && BreaksQuotedExpression(TrimView(settings.RedirectErrorPage)))
     return Refusal{1, "edtErrPage",
                    "The error page address must not contain a double quote (\"), \"%{\" or a control character.",
                    kErrorCaption};
