@@ -6,38 +6,13 @@
 #include "common/Files.h"
 #include "ftp/FtpClient.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/TracedClient.h"
 
 using namespace pellora;
 using namespace pellora::testing;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-// The client with every event written into one trace.
-struct TracedClient {
-  TFtpClient client;
-  std::vector<std::string> events;
-
-  explicit TracedClient(int port, std::string password = "secret") {
-    client.Host = "127.0.0.1";
-    client.Port = port;
-    client.UserID = "bob";
-    client.Password = std::move(password);
-    client.OnConnect = [this] { events.push_back("connect"); };
-    client.OnConnectionFailed = [this] { events.push_back("connection failed"); };
-    client.OnSuccess = [this](TCmdType t) { events.push_back("success " + std::to_string(int(t))); };
-    client.OnFailure = [this](bool&, TCmdType t) { events.push_back("failure " + std::to_string(int(t))); };
-  }
-};
 
 void Login(ScriptedPeer& peer) {
   peer.Reply("220 ready");

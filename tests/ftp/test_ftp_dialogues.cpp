@@ -25,6 +25,7 @@
 #include "common/Files.h"
 #include "ftp/FtpClient.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/TracedClient.h"
 
 using namespace pellora;
 using namespace pellora::testing;
@@ -203,17 +204,9 @@ TEST_P(FtpDialogue, RunsAsTranscribed) {
   WriteFile(local, kFile);
   ScriptedFtpServer server([&](ScriptedPeer& peer) { PlayServer(peer, p.server); });
 
-  TFtpClient client;
-  std::vector<std::string> trace;
-  client.Host = "127.0.0.1";
-  client.Port = server.Port();
+  TracedClient traced(server.Port());
+  TFtpClient& client = traced.client;
   client.Passive = true;
-  client.UserID = "bob";
-  client.Password = "secret";
-  client.OnConnect = [&] { trace.push_back("connect"); };
-  client.OnConnectionFailed = [&] { trace.push_back("connection failed"); };
-  client.OnSuccess = [&](TCmdType t) { trace.push_back("success " + std::to_string(int(t))); };
-  client.OnFailure = [&](bool&, TCmdType t) { trace.push_back("failure " + std::to_string(int(t))); };
   for (const std::string& op : p.ops) {
     try {
       if (op.starts_with("timeout ")) client.TimeOut = std::stoi(op.substr(8));
@@ -222,12 +215,12 @@ TEST_P(FtpDialogue, RunsAsTranscribed) {
       else if (op.starts_with("stor ")) client.StoreFile(local, op.substr(5));
       else FAIL() << "unknown op " << op;
     } catch (const std::exception& e) {
-      trace.push_back(std::string("error ") + e.what());
+      traced.events.push_back(std::string("error ") + e.what());
     }
   }
   client.TSockConnection::Disconnect();
   EXPECT_EQ(server.Error(), "");
-  EXPECT_EQ(trace, p.expect);
+  EXPECT_EQ(traced.events, p.expect);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transcripts, FtpDialogue, ::testing::ValuesIn(kTranscripts),

@@ -10,22 +10,10 @@
 #include "common/Files.h"
 #include "ftp/SockConnection.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/TracedClient.h"
 
 using namespace pellora;
 using namespace pellora::testing;
-
-namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-}  // namespace
 
 TEST(SocketErrors, NumbersAndTextsFollowTheSocketTable) {
   EXPECT_EQ(SocketErrorText(10061), "10061:Connection refused");
