@@ -171,24 +171,36 @@ TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
   EXPECT_FALSE(CheckGenerate(users, s)) << "an empty error page address is no fault";
 }
 
+// After the missing fields, values that make the server answer 500 for the
+// whole folder, in the order of the page; each mended in turn shows the next.
 TEST(CheckGenerate, MissingFieldsFirstThenFaultsInTheOrderOfThePage) {
   UserList users;
   users.AppendUser(User("bob", "pw"));
   ProjectSettings s;
-  s.FtpServerPath = "/a\nb";
+  s.FtpServerPath = "/a\tb";
   s.AuthUserFile = "/c\nd";
   s.AuthName = "";
   s.RedirectError = true;
-  s.RedirectErrorPage = "\"";
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthName") << "a missing field comes before a faulty one";
+  s.RedirectErrorPage = "http://x/%{REMOTE_USER}";
+  // "step focus caption: text" of the refusal, empty when none.
+  auto refused = [&] {
+    const std::optional<Refusal> r = CheckGenerate(users, s);
+    return r ? std::to_string(r->Step) + " " + r->Focus + " " + r->Caption + ": " + r->Text : std::string();
+  };
+  EXPECT_EQ(refused(), "1 EdtAuthName Error!: Please define text shows in the password dialog.");
   s.AuthName = "a\"b";
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtFtpServerPath");
+  EXPECT_EQ(refused(),
+            "1 EdtFtpServerPath Error!: The FULL HOST path of your FTP server must not contain a control character.");
   s.FtpServerPath = "/a";
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthUserFile");
+  EXPECT_EQ(refused(), "1 EdtAuthUserFile Error!: "
+                       "The remote FTP path of the .htpasswd file must not contain a control character.");
   s.AuthUserFile = "/";
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtAuthName");
+  EXPECT_THAT(refused(), ::testing::StartsWith("1 EdtAuthName Error!: "));
   s.AuthName = "ab";
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "edtErrPage");
+  EXPECT_EQ(refused(), "1 edtErrPage Error!: "
+                       "The error page address must not contain a double quote (\"), \"%{\" or a control character.");
+  s.RedirectError = false;
+  EXPECT_EQ(refused(), "") << "an unticked box writes no error page";
 }
 
 TEST(CheckGenerate, RefusesAuthNameTheServerCannotRead) {
@@ -336,21 +348,6 @@ TEST_F(WriteFiles, FailureOfEitherFileIsLoggedAndTheOtherStillWritten) {
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... Error occurred!\r\n",
                                      "line:* Generate .htpasswd file ... OK!\r\n"));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
-}
-
-// A link planted in the folder takes no part: neither its target's mode nor
-// its target's content changes, and the password file stays private.
-TEST_F(WriteFiles, APlantedLinkIsReplacedNotFollowed) {
-  testing::WriteFile(dir.Path() / "readable.txt", "public");
-  fs::permissions(dir.Path() / "readable.txt", fs::perms(0644));
-  for (const char* name : {".htpasswd", ".htaccess"}) fs::create_symlink("readable.txt", dir.Path() / name);
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
-  for (const char* name : {".htpasswd", ".htaccess"})
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.Path() / name))) << name;
-  EXPECT_EQ(Mode(dir.Path() / ".htpasswd"), 0600u);
-  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
-  EXPECT_EQ(ReadFile(dir.Path() / "readable.txt"), "public");
-  EXPECT_EQ(Mode(dir.Path() / "readable.txt"), 0644u);
 }
 
 TEST_F(WriteFiles, ReplacesOlderFilesWhole) {

@@ -184,6 +184,19 @@ TEST(ProjectFile, NewFilesAreForTheOwnerOnly) {
   struct stat st {};
   ASSERT_EQ(::stat(dir.File("p.htp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A project reached through a link is saved where the link leads, as an
+  // editor saves it: the link stays and the file keeps its mode.
+  ASSERT_EQ(::chmod(dir.File("p.htp").c_str(), 0640), 0);
+  std::filesystem::create_symlink("p.htp", dir.File("link.htp"));
+  users.AppendUser(User("carol"));
+  ASSERT_TRUE(SaveProjectFile(dir.File("link.htp"), users, ProjectSettings{}));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.htp")));
+  Loaded back;
+  Load(dir.File("p.htp"), back);
+  EXPECT_EQ(Names(back.users), std::vector<std::string>{"carol"});
+  ASSERT_EQ(::stat(dir.File("p.htp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 // ---- Reading rules ----

@@ -47,15 +47,6 @@ class MainUsers : public ProjectWindow {
     QApplication::sendEvent(viewport, &event);
   }
 
-  // "View users", then a click on the item of the menu it opens.
-  void ChooseView(QAction* item) {
-    QTest::mouseClick(form->BtnViewUsers, Qt::LeftButton);
-    QMenu* menu = form->PopupMenuViewUsers;
-    ASSERT_TRUE(menu->isVisible());
-    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
-    ASSERT_TRUE(item->isChecked());
-  }
-
   QString shownTitle;
   QString shownName;
 };
@@ -243,7 +234,7 @@ TEST_F(MainUsers, ANewOrFailedOpenProjectShowsAllUsersAgain) {
   for (const auto& [what, replaceProject] : replacements) {
     SCOPED_TRACE(what);
     Seed({"zed"}, /*disabled=*/true);
-    ChooseView(form->MIViewDisabledUsers);
+    form->MIViewDisabledUsers->trigger();
     form->Modified = false;
     replaceProject();
     EXPECT_TRUE(form->MIViewAllUsers->isChecked());
