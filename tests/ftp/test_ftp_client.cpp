@@ -264,14 +264,20 @@ TEST_F(FtpStore, EveryFailedUploadRaisesTheFailureEventExactlyOnce) {
   EXPECT_EQ(t.events, (Lines{"connect", "failure 9", "failure 9", "failure 9", "failure 9", "failure 9"}));
 }
 
+// The client listens where its control connection runs and takes only the
+// server's connection: strangers get nothing.
 TEST_F(FtpStore, ActiveModeSendsPortAndTheServerDialsBack) {
-  std::string received, portCommand;
+  std::string received, portCommand, toOtherAddress, fromOtherAddress;
   ScriptedFtpServer server([&](ScriptedPeer& peer) {
     Login(peer);
     portCommand = peer.Command();
     peer.Reply("200 PORT ok");
     peer.Command();
     peer.Reply("150 opening");
+    // Strangers first: the port on another of this machine's addresses, and
+    // the right address dialled from another one.
+    toOtherAddress = peer.Intrude(portCommand, "127.0.0.1", "127.0.0.2");
+    fromOtherAddress = peer.Intrude(portCommand, "127.0.0.2", "127.0.0.1");
     received = peer.ReceiveActive(portCommand);
     peer.Reply("226 done");
     peer.Command();
@@ -291,39 +297,14 @@ TEST_F(FtpStore, ActiveModeSendsPortAndTheServerDialsBack) {
   EXPECT_EQ(ErrorOf([&] { t.client.StoreFile(local.string(), ".htpasswd"); }), "Error creating Data Connection");
   t.client.Disconnect();
   EXPECT_EQ(server.Error(), "");
+  EXPECT_EQ(toOtherAddress, "refused");
+  EXPECT_EQ(fromOtherAddress, "closed");
   EXPECT_EQ(received, content);
   const Lines sent = server.Commands();
   ASSERT_EQ(sent.size(), 8u);
   EXPECT_TRUE(sent[2].starts_with("PORT 127,0,0,1,") && sent[2].ends_with("\r\n")) << sent[2];
   EXPECT_EQ(sent[3], "STOR .htpasswd\r\n");
   EXPECT_EQ(t.events, (Lines{"connect", "success 9", "failure 9", "failure 9"}));
-}
-
-TEST_F(FtpStore, ActiveModeListensWhereTheControlConnectionRunsAndTakesOnlyTheServer) {
-  std::string received, portCommand, toOtherAddress, fromOtherAddress;
-  ScriptedFtpServer server([&](ScriptedPeer& peer) {
-    Login(peer);
-    portCommand = peer.Command();
-    peer.Reply("200 PORT ok");
-    peer.Command();
-    peer.Reply("150 opening");
-    // Strangers first: the port on another of this machine's addresses, and
-    // the right address dialled from another one.
-    toOtherAddress = peer.Intrude(portCommand, "127.0.0.1", "127.0.0.2");
-    fromOtherAddress = peer.Intrude(portCommand, "127.0.0.2", "127.0.0.1");
-    received = peer.ReceiveActive(portCommand);
-    peer.Reply("226 done");
-    peer.WaitForClose();
-  });
-  TracedClient t(server.Port());
-  t.client.Connect();
-  t.client.StoreFile(local.string(), ".htpasswd");
-  t.client.TSockConnection::Disconnect();
-  EXPECT_EQ(server.Error(), "");
-  EXPECT_EQ(toOtherAddress, "refused");
-  EXPECT_EQ(fromOtherAddress, "closed");
-  EXPECT_EQ(received, content);
-  EXPECT_EQ(t.events, (Lines{"connect", "success 9"}));
 }
 
 TEST_F(FtpStore, ASlowButSteadyReaderIsWaitedForPastTheTimeOut) {
