@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
 
   formMain.TbnOpenProject->trigger();
   QApplication::processEvents();
-  if (prompts.Failed() || formMain.Untitled) return 1;
+  if (prompts.Failed() || formMain.Model().Untitled) return 1;
 
   bool ok = true;
   auto page = [&](int step, const char* name) {

@@ -25,7 +25,8 @@ bool LooksLikeProject(const std::string& path) {
 }  // namespace
 
 bool OpenProject(const std::string& path, Project& project) {
-  project.Path = path;
+  project.FileName = path;
+  project.Untitled = false;
   if (DirectoryExists(path) || !LoadProjectFile(path, project.Users, project.Settings)) {
     PrintError("Can't open project file " + path);
     return false;
@@ -38,8 +39,8 @@ bool OpenProject(const std::string& path, Project& project) {
 }
 
 bool SaveProject(const Project& project) {
-  if (SaveProjectFile(project.Path, project.Users, project.Settings)) return true;
-  PrintError("Can't save project as " + project.Path);
+  if (SaveProjectFile(project.FileName, project.Users, project.Settings)) return true;
+  PrintError("Can't save project as " + project.FileName);
   return false;
 }
 

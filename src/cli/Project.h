@@ -1,17 +1,9 @@
 #pragma once
 #include <string>
 
-#include "core/ProjectSettings.h"
-#include "core/UserList.h"
+#include "core/Project.h"
 
 namespace pellora::cli {
-
-// The one project a command works on, as the desktop program holds it.
-struct Project {
-  std::string Path;
-  UserList Users;
-  ProjectSettings Settings;
-};
 
 // Loads the project file at path; on failure reports it on standard error
 // with the desktop program's text and returns false.

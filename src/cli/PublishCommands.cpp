@@ -46,13 +46,13 @@ int TimeoutMs(const Args& a) {
 std::optional<Refusal> CheckUpload(const ProjectSettings& settings, const std::optional<fs::path>& from,
                                    UploadInputs& inputs) {
   UploadCheck check = CheckUploadInputs(settings);
-  if (check.Refused && !(from && check.Refused->Focus == "BtnGenerate")) return check.Refused;
+  if (check.Refused && !(from && check.Refused->Target == Field::Generate)) return check.Refused;
   inputs = check.Inputs;
   if (from) {
     inputs.LocalHtaccess = *from / kHtaccessName;
     inputs.LocalHtpasswd = *from / kHtpasswdName;
     if (!FileExists(inputs.LocalHtaccess) || !FileExists(inputs.LocalHtpasswd))
-      return Refusal{2, "BtnGenerate", kNotGenerated, "Error!"};
+      return Refusal{Field::Generate, kNotGenerated, "Error!"};
   }
   return std::nullopt;
 }
@@ -157,7 +157,7 @@ int CmdPublish(const std::vector<std::string>& args) {
   // the test for generated files waits, as generating is what comes next.
   if (settings.ToFtpServer) {
     UploadCheck check = CheckUploadInputs(settings);
-    if (check.Refused && check.Refused->Focus != "BtnGenerate") return Refuse(*check.Refused);
+    if (check.Refused && check.Refused->Target != Field::Generate) return Refuse(*check.Refused);
   } else {
     const std::string directory = Trim(settings.LocalDirectory);
     if (directory.empty()) return Refuse(kNoSaveDirectory);

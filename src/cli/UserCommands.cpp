@@ -43,7 +43,7 @@ std::string Column(std::string_view text) {
   return out;
 }
 
-std::string ExistsMessage(const std::string& name) { return "The User " + name + " has been existed!"; }
+constexpr const char* kNoName = "A user needs a name.";
 std::string MissingMessage(const std::string& name) { return "The User " + name + " does not exist!"; }
 
 // remove, enable and disable: every user of that name, since a second user
@@ -102,10 +102,10 @@ int CmdUserAdd(const std::vector<std::string>& args) {
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
 
-  // The user dialog's rule: OK needs a name and a password after trimming.
   TUserList user;
   user.UserName = Trim(a.Positional()[1]);
-  if (user.UserName.empty()) return Refuse("A user needs a name.");
+  // A missing name is refused before a password is asked for.
+  if (CheckNewUser(project.Users, user) == NewUserProblem::NoName) return Refuse(kNoName);
   std::string password;
   if (a.Has("--random")) {
     password = RandomString(0, 0, 0);
@@ -113,8 +113,12 @@ int CmdUserAdd(const std::vector<std::string>& args) {
     return Refuse("Can't read the password from standard input.");
   }
   user.Password = Trim(password);
-  if (user.Password.empty()) return Refuse("A user needs a password.");
-  if (project.Users.FindUser(user.UserName)) return Refuse(ExistsMessage(user.UserName));
+  switch (CheckNewUser(project.Users, user)) {
+    case NewUserProblem::None: break;
+    case NewUserProblem::NoName: return Refuse(kNoName);
+    case NewUserProblem::NoPassword: return Refuse("A user needs a password.");
+    case NewUserProblem::NameTaken: return Refuse(NameTakenText(user.UserName));
+  }
 
   user.Disabled = a.Has("--disabled");
   user.Email = Trim(a.Value("--email").value_or(""));

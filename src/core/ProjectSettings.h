@@ -1,36 +1,95 @@
 #pragma once
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace pellora {
 
+// Layers below the window answer with values: a refusal, a result, a flag.
+// None of them names a widget; a refusal names a Field, and the window alone
+// knows the page and control that show it.
+
 inline constexpr const char* kDefaultErrorPage = "http://www.your-web-site.example/error.htm";
 
-// The thirteen settings of a project, as typed (consumers trim them).
+// What a check can point the operator at: one of the settings, or a part of
+// the wizard that holds no setting.
+enum class Field {
+  Users,  // the user list
+  AuthUserFile,
+  FtpServerPath,
+  AuthName,
+  RedirectError,
+  RedirectErrorPage,
+  ToFtpServer,
+  FtpHost,
+  FtpPort,
+  FtpUser,
+  FtpPassword,
+  FtpWebDirectory,
+  LocalDirectory,
+  FtpPassive,
+  Generate,  // the generated files, made by the Generate command
+};
+
+// The settings of a project, as typed (consumers trim them). A default
+// object holds a new project's values, as the table of settings gives them.
 struct ProjectSettings {
-  std::string AuthUserFile = "/";
-  std::string FtpServerPath = "/home/yourloginname/";
-  std::string AuthName = "Members Only Area";
-  bool RedirectError = false;
-  std::string RedirectErrorPage = kDefaultErrorPage;
-  bool ToFtpServer = true;
+  ProjectSettings();
+
+  std::string AuthUserFile;
+  std::string FtpServerPath;
+  std::string AuthName;
+  bool RedirectError;
+  std::string RedirectErrorPage;
+  bool ToFtpServer;
   std::string FtpHost;
-  std::string FtpPort = "21";
+  std::string FtpPort;
   std::string FtpUser;
   std::string FtpPassword;
-  std::string FtpWebDirectory = "/public_html/";
+  std::string FtpWebDirectory;
   std::string LocalDirectory;
-  bool FtpPassive = true;
+  bool FtpPassive;
 
   bool operator==(const ProjectSettings&) const = default;
 };
 
-// A check that refused a command: the wizard page and the field to show the
-// operator, and the message box text and caption.
+// One setting, described once for the project file, the window and the
+// command line. Exactly one of Text and Flag is set.
+struct SettingRow {
+  Field Id;
+  const char* Key;  // in the project file's GENERAL section
+  std::string ProjectSettings::*Text;
+  bool ProjectSettings::*Flag;
+  const char* Default;      // a new project's value; a flag's is "1" or "0"
+  const char* FileDefault;  // the value of a project file that lacks the key
+  // Loaded values reach the window's controls in this order, so that their
+  // change reactions run as they always have.
+  int LoadStep;
+  // The refusal of a command that needs the setting filled in; nullptr when
+  // no command does.
+  const char* Missing;
+  // The refusal of a value (trimmed) that would break what is made from
+  // it, whatever the command; nullptr when every value will do.
+  std::optional<std::string> (*Check)(std::string_view value);
+};
+
+// Every setting, in the order the project file holds them.
+std::span<const SettingRow> SettingRows();
+// The row of a setting; Field::Users and Field::Generate have none.
+const SettingRow* RowOf(Field field);
+
+// A check that refused a command: what to show the operator, and the
+// message box text and caption.
 struct Refusal {
-  int Step = 0;        // wizard page 0 to 3
-  std::string Focus;   // object name of the control to focus; empty for none
+  Field Target = Field::Users;
   std::string Text;
   std::string Caption;
 };
+
+// The row's Missing refusal when the setting is empty after trimming.
+std::optional<Refusal> RefuseMissing(const ProjectSettings& settings, Field setting);
+// The row's Check refusal of the setting's trimmed value.
+std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field setting);
 
 }  // namespace pellora

@@ -9,4 +9,10 @@ std::string_view TrimView(std::string_view text) {
   return text;
 }
 
+bool HasControl(std::string_view text) {
+  for (char c : text)
+    if (IsControl(c)) return true;
+  return false;
+}
+
 }  // namespace pellora

@@ -8,4 +8,11 @@ namespace pellora {
 std::string_view TrimView(std::string_view text);
 inline std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
+// Bytes 0 to 31 and 127.
+inline bool IsControl(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return b < 32 || b == 127;
+}
+bool HasControl(std::string_view text);
+
 }  // namespace pellora

@@ -38,30 +38,29 @@ bool ParsePort(std::string_view text, std::int32_t& port) {
 UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
   UploadCheck check;
   UploadInputs& in = check.Inputs;
-  auto refuse = [&check](int step, const char* focus, const char* text) {
-    check.Refused = Refusal{step, focus, text, "Error!"};
+  auto refuse = [&check](Refusal refusal) {
+    check.Refused = std::move(refusal);
     return check;
   };
 
   in.Host = Trim(settings.FtpHost);
-  if (in.Host.empty()) return refuse(3, "EdtHost", "Please input Ftp Server host name or ip address.");
+  if (auto missing = RefuseMissing(settings, Field::FtpHost)) return refuse(*missing);
   if (!ParsePort(Trim(settings.FtpPort), in.Port)) {
     in.Port = 21;
     check.PortReset = true;
   }
   in.User = Trim(settings.FtpUser);
-  if (in.User.empty()) return refuse(3, "EdtUser", "Please input user name.");
+  if (auto missing = RefuseMissing(settings, Field::FtpUser)) return refuse(*missing);
   in.Password = Trim(settings.FtpPassword);
   in.WebFolder = Trim(settings.FtpWebDirectory);
-  if (in.WebFolder.empty())
-    return refuse(3, "EdtWebDirectory", "Please input the FTP path of the web directory to be password protected.");
+  if (auto missing = RefuseMissing(settings, Field::FtpWebDirectory)) return refuse(*missing);
   in.AuthUserFile = Trim(settings.AuthUserFile);
   in.Passive = settings.FtpPassive;
 
   in.LocalHtaccess = WorkingFile(".htaccess");
   in.LocalHtpasswd = WorkingFile(".htpasswd");
   if (!FileExists(in.LocalHtaccess) || !FileExists(in.LocalHtpasswd))
-    return refuse(2, "BtnGenerate", "Please generate .htaccess and .htpasswd files first.");
+    return refuse({Field::Generate, "Please generate .htaccess and .htpasswd files first.", "Error!"});
   return check;
 }
 

@@ -27,8 +27,7 @@ struct UploadCheck {
   // The port text was unusable: the caller writes "21" into the port field,
   // which marks the project modified. Set even when a later check refuses.
   bool PortReset = false;
-  // The first check that failed (caption "Error!"); Step and Focus name the
-  // page and control to show. Nothing is sent when set.
+  // The first check that failed (caption "Error!"). Nothing is sent when set.
   std::optional<Refusal> Refused;
   UploadInputs Inputs;  // complete only when nothing was refused
 };

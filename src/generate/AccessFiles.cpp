@@ -12,33 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kErrorCaption = "Error!";
-
-bool IsControl(char c) {
-  auto b = static_cast<unsigned char>(c);
-  return b < 32 || b == 127;
-}
-
-bool HasControl(std::string_view text) {
-  for (char c : text)
-    if (IsControl(c)) return true;
-  return false;
-}
-
-// Both texts go into one quoted argument that the server reads as an
-// expression: a quote ends it early, "%{" starts a variable that is either
-// unknown or replaced, and a line break cuts the line in two; either way
-// every request of the folder fails. A lone "%" passes unharmed.
-bool BreaksQuotedExpression(std::string_view text) {
-  return text.find('"') != std::string_view::npos || text.find("%{") != std::string_view::npos || HasControl(text);
-}
-
-// In AuthName a backslash escapes what follows; in the error page it stays
-// a backslash.
-bool AuthNameBreaksServer(std::string_view name) {
-  return name.find('\\') != std::string_view::npos || BreaksQuotedExpression(name);
-}
-
 // Control bytes would break the log line itself, so they are shown escaped.
 std::string Printable(std::string_view name) {
   std::string out;
@@ -74,32 +47,15 @@ fs::path FileIn(const fs::path& folder, const char* name) {
 }  // namespace
 
 std::optional<Refusal> CheckGenerate(const UserList& users, const ProjectSettings& settings) {
-  if (users.CountEnabledUsers() == 0) return Refusal{0, "", "Please define user/password list.", kErrorCaption};
-  if (TrimView(settings.AuthUserFile).empty())
-    return Refusal{1, "EdtAuthUserFile", "Please define remote FTP path of the .htpasswd file.", kErrorCaption};
-  if (TrimView(settings.FtpServerPath).empty())
-    return Refusal{1, "EdtFtpServerPath", "Please define FULL HOST path of your FTP server.", kErrorCaption};
-  std::string_view name = TrimView(settings.AuthName);
-  if (name.empty()) return Refusal{1, "EdtAuthName", "Please define text shows in the password dialog.", kErrorCaption};
+  if (users.CountEnabledUsers() == 0) return Refusal{Field::Users, "Please define user/password list.", "Error!"};
+  for (Field missing : {Field::AuthUserFile, Field::FtpServerPath, Field::AuthName})
+    if (auto refused = RefuseMissing(settings, missing)) return refused;
   // Values that would make the server answer 500 for the whole folder, in
-  // the order the fields stand on the page. The two paths end up in one
-  // line, which a line break would cut.
-  if (HasControl(TrimView(settings.FtpServerPath)))
-    return Refusal{1, "EdtFtpServerPath", "The FULL HOST path of your FTP server must not contain a control character.",
-                   kErrorCaption};
-  if (HasControl(TrimView(settings.AuthUserFile)))
-    return Refusal{1, "EdtAuthUserFile",
-                   "The remote FTP path of the .htpasswd file must not contain a control character.", kErrorCaption};
-  if (AuthNameBreaksServer(name))
-    return Refusal{1, "EdtAuthName",
-                   "The text shows in the password dialog must not contain a double quote (\"), "
-                   "a backslash (\\), \"%{\" or a control character.",
-                   kErrorCaption};
-  // Only a ticked box puts the error page into the file.
-  if (settings.RedirectError && BreaksQuotedExpression(TrimView(settings.RedirectErrorPage)))
-    return Refusal{1, "edtErrPage",
-                   "The error page address must not contain a double quote (\"), \"%{\" or a control character.",
-                   kErrorCaption};
+  // the order the fields stand on the page; only a ticked box puts the error
+  // page into the file.
+  for (Field broken : {Field::FtpServerPath, Field::AuthUserFile, Field::AuthName})
+    if (auto refused = RefuseValue(settings, broken)) return refused;
+  if (settings.RedirectError) return RefuseValue(settings, Field::RedirectErrorPage);
   return std::nullopt;
 }
 
@@ -178,7 +134,7 @@ std::optional<fs::path> GeneratedFile(std::string_view name, const fs::path& fol
 }
 
 Refusal PreviewRefusal() {
-  return Refusal{2, "BtnGenerate", "Please generate .htaccess and .htpasswd files first.", "Warning"};
+  return Refusal{Field::Generate, "Please generate .htaccess and .htpasswd files first.", "Warning"};
 }
 
 }  // namespace pellora

@@ -41,7 +41,7 @@ LocalSaveResult SaveNow(const std::string& directoryField, const LocalSavePrompt
   auto htpasswd = htaccess ? GeneratedFile(kHtpasswdName, sourceFolder) : std::nullopt;
   if (!htaccess || !htpasswd) {
     result.Outcome = LocalSaveOutcome::NotGenerated;
-    result.Refused = Refusal{2, "BtnGenerate", "Please generate .htaccess and .htpasswd files first.", "Error!"};
+    result.Refused = Refusal{Field::Generate, "Please generate .htaccess and .htpasswd files first.", "Error!"};
     return result;
   }
 
@@ -59,7 +59,7 @@ LocalSaveResult SaveNow(const std::string& directoryField, const LocalSavePrompt
   if (!DirectoryExists(directory)) {
     result.Outcome = LocalSaveOutcome::DirectoryMissing;
     // Save now! sits on the last page, which is already in view.
-    result.Refused = Refusal{3, "", "The specified directory does not exist!", "Error"};
+    result.Refused = Refusal{Field::LocalDirectory, "The specified directory does not exist!", "Error"};
     return result;
   }
   if (directory.back() == '/') directory.pop_back();

@@ -147,19 +147,8 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
     ini.WriteString(section, "NOTES", EncodeNotes(user.Notes));
   }
   ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
-  ini.WriteString(kGeneral, "AUTHUSERFILE", TrimView(settings.AuthUserFile));
-  ini.WriteString(kGeneral, "FTPSERVERPATH", TrimView(settings.FtpServerPath));
-  ini.WriteString(kGeneral, "AUTHNAME", TrimView(settings.AuthName));
-  ini.WriteString(kGeneral, "REDIRECTERROR", settings.RedirectError ? "1" : "0");
-  ini.WriteString(kGeneral, "REDIRECTERRORPAGE", TrimView(settings.RedirectErrorPage));
-  ini.WriteString(kGeneral, "TOFTPSERVER", settings.ToFtpServer ? "1" : "0");
-  ini.WriteString(kGeneral, "FTPHOST", TrimView(settings.FtpHost));
-  ini.WriteString(kGeneral, "FTPPORT", TrimView(settings.FtpPort));
-  ini.WriteString(kGeneral, "FTPUSER", TrimView(settings.FtpUser));
-  ini.WriteString(kGeneral, "FTPPASSWORD", TrimView(settings.FtpPassword));
-  ini.WriteString(kGeneral, "FTPWEBDIRECTORY", TrimView(settings.FtpWebDirectory));
-  ini.WriteString(kGeneral, "LOCALDIRECTORY", TrimView(settings.LocalDirectory));
-  ini.WriteString(kGeneral, "FTPPASSIVE", settings.FtpPassive ? "1" : "0");
+  for (const SettingRow& row : SettingRows())
+    ini.WriteString(kGeneral, row.Key, row.Text ? TrimView(settings.*row.Text) : settings.*row.Flag ? "1" : "0");
   return WriteFileAtomic(path, ini.Text(), 0600, AtLink::WriteTarget);
 }
 
@@ -187,19 +176,10 @@ bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& 
     users.AppendUser(std::move(user));
   }
 
-  settings.AuthUserFile = ini.ReadString(kGeneral, "AUTHUSERFILE", "");
-  settings.AuthName = ini.ReadString(kGeneral, "AUTHNAME", "");
-  settings.FtpServerPath = ini.ReadString(kGeneral, "FTPSERVERPATH", "");
-  settings.ToFtpServer = ReadFlag(ini, kGeneral, "TOFTPSERVER", true);
-  settings.RedirectError = ReadFlag(ini, kGeneral, "REDIRECTERROR", false);
-  settings.RedirectErrorPage = ini.ReadString(kGeneral, "REDIRECTERRORPAGE", kDefaultErrorPage);
-  settings.FtpHost = ini.ReadString(kGeneral, "FTPHOST", "");
-  settings.FtpPort = ini.ReadString(kGeneral, "FTPPORT", "21");
-  settings.FtpUser = ini.ReadString(kGeneral, "FTPUSER", "");
-  settings.FtpPassword = ini.ReadString(kGeneral, "FTPPASSWORD", "");
-  settings.FtpWebDirectory = ini.ReadString(kGeneral, "FTPWEBDIRECTORY", "/public_html/");
-  settings.LocalDirectory = ini.ReadString(kGeneral, "LOCALDIRECTORY", "");
-  settings.FtpPassive = ReadFlag(ini, kGeneral, "FTPPASSIVE", true);
+  for (const SettingRow& row : SettingRows()) {
+    if (row.Text) settings.*row.Text = ini.ReadString(kGeneral, row.Key, row.FileDefault);
+    else settings.*row.Flag = ReadFlag(ini, kGeneral, row.Key, std::string_view(row.FileDefault) == "1");
+  }
   return true;
 }
 

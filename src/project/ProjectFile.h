@@ -8,7 +8,8 @@ namespace pellora {
 
 // Project files (.htp and config.htp): INI text with one section per user,
 // "USER0", "USER1", ... in list order, then "GENERAL" with "USERCOUNT" and
-// the thirteen settings.
+// the settings, each under the key and with the default its row of the
+// table of settings gives.
 
 // Writes the whole project to path, replacing whatever file was there in one
 // step (a failed save leaves the old file whole; a new file gets mode 0600; a
@@ -21,9 +22,6 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
 // to its default as read from a file (AUTHUSERFILE, AUTHNAME and
 // FTPSERVERPATH missing read as empty, unlike a new project). False, with
 // nothing changed, when there is no readable file at path.
-// Controls take the loaded settings in this order, so that their change
-// reactions run as they always have:
-// AUTHUSERFILE, AUTHNAME, FTPSERVERPATH, TOFTPSERVER, REDIRECTERROR, REDIRECTERRORPAGE, FTPHOST, FTPPORT, FTPUSER, FTPPASSWORD, FTPWEBDIRECTORY, LOCALDIRECTORY, FTPPASSIVE
 bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings);
 
 }  // namespace pellora

@@ -24,6 +24,7 @@
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
 #include "project/ProjectFile.h"
+#include "ui/FieldControls.h"
 #include "ui/FormAbout.h"
 #include "ui/FormLog.h"
 #include "ui/Icons.h"
@@ -183,13 +184,7 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
   connect(BtnExit, &QPushButton::clicked, this, &TFormMain::BtnExitClick);
   connect(PageControlMain, &QTabWidget::currentChanged, this, &TFormMain::PageControlMainChange);
 
-  // The settings' controls mark the project as soon as their content changes,
-  // whoever changes it; the radio buttons only switch the enabling.
-  for (QLineEdit* edit : {EdtAuthUserFile, EdtFtpServerPath, EdtAuthName, edtErrPage, EdtHost, EdtPort, EdtUser,
-                          EdtPassword, EdtWebDirectory, EdtDirectory})
-    connect(edit, &QLineEdit::textChanged, this, &TFormMain::SettingChange);
-  connect(chkRedirectErrPage, &QCheckBox::toggled, this, &TFormMain::SettingChange);
-  connect(chkFTPPassive, &QCheckBox::toggled, this, &TFormMain::SettingChange);
+  BindSettings();
   connect(RdoFtpServer, &QRadioButton::clicked, this, &TFormMain::RdoFtpServerClick);
   connect(RdoLocalHardDisk, &QRadioButton::clicked, this, &TFormMain::RdoLocalHardDiskClick);
   connect(RdoFtpServer, &QRadioButton::toggled, this, [this](bool on) { SetUploadMode(on); });
@@ -533,8 +528,6 @@ QWidget* TFormMain::BuildUploadPage() {
 }
 
 void TFormMain::FormCreate() {
-  const ProjectSettings defaults;
-
   setWindowTitle("Pellora");
   SeedRandom();
 
@@ -580,11 +573,6 @@ void TFormMain::FormCreate() {
       "directory. You can just leave it as the default value: '/'.");
   LblAuthName->setText("Text shows in the password dialog:");
   chkRedirectErrPage->setText("Redirect to error page when password is incorrect:");
-  EdtAuthUserFile->setText(Q(defaults.AuthUserFile));
-  EdtFtpServerPath->setText(Q(defaults.FtpServerPath));
-  EdtAuthName->setText(Q(defaults.AuthName));
-  edtErrPage->setText(Q(defaults.RedirectErrorPage));
-  chkRedirectErrPage->setChecked(defaults.RedirectError);
 
   LblGenerateTitle->setText("Generate .htaccess and .htpasswd files.");
   BtnGenerate->setText("Generate .htaccess and .htpasswd files.");
@@ -604,23 +592,18 @@ void TFormMain::FormCreate() {
   LblDirectory->setText("Directory:");
   BtnBrowse->setText("Browse");
   BtnSaveNow->setText("Save now!");
-  EdtPort->setText(Q(defaults.FtpPort));
-  EdtWebDirectory->setText(Q(defaults.FtpWebDirectory));
-  chkFTPPassive->setChecked(defaults.FtpPassive);
-  RdoFtpServer->setChecked(defaults.ToFtpServer);
-  RdoLocalHardDisk->setChecked(!defaults.ToFtpServer);
-  SetUploadMode(defaults.ToFtpServer);
+  ApplySettings(ProjectSettings{});
 
   const std::string lastState = WorkingFolder() + "config.htp";
   if (FileExists(lastState)) {
     LoadProjectFromFile(lastState);
-    ProjectFileName = lastState;
-    Untitled = false;
+    project_.FileName = lastState;
+    project_.Untitled = false;
   } else {
-    ProjectFileName = "Untitled";
-    Untitled = true;
+    project_.FileName = kUntitled;
+    project_.Untitled = true;
   }
-  Modified = false;
+  project_.Modified = false;
   UpdateWindowTitle();
 }
 
@@ -653,68 +636,56 @@ void TFormMain::PageControlMainChange(int index) {
 }
 
 void TFormMain::ResetProjectSettings() {
-  const ProjectSettings defaults;
   SeedRandom();
   ShowStep(0);
   ResetUserView();
-  EdtAuthUserFile->setText(Q(defaults.AuthUserFile));
-  EdtFtpServerPath->setText(Q(defaults.FtpServerPath));
-  EdtAuthName->setText(Q(defaults.AuthName));
-  chkRedirectErrPage->setChecked(defaults.RedirectError);
-  edtErrPage->setText(Q(defaults.RedirectErrorPage));
-  RdoFtpServer->setChecked(defaults.ToFtpServer);
-  EdtHost->setText(Q(defaults.FtpHost));
-  EdtPort->setText(Q(defaults.FtpPort));
-  EdtUser->setText(Q(defaults.FtpUser));
-  EdtPassword->setText(Q(defaults.FtpPassword));
-  EdtWebDirectory->setText(Q(defaults.FtpWebDirectory));
-  chkFTPPassive->setChecked(defaults.FtpPassive);
-  RdoLocalHardDisk->setChecked(!defaults.ToFtpServer);
-  SetUploadMode(defaults.ToFtpServer);
-  EdtDirectory->setText(Q(defaults.LocalDirectory));
+  ApplySettings(ProjectSettings{});
 }
 
-void TFormMain::UpdateWindowTitle() { setWindowTitle("Pellora - " + Q(ProjectFileName)); }
+void TFormMain::UpdateWindowTitle() { setWindowTitle("Pellora - " + Q(project_.FileName)); }
 
-ProjectSettings TFormMain::Settings() const {
-  ProjectSettings s;
-  s.AuthUserFile = S(EdtAuthUserFile->text());
-  s.FtpServerPath = S(EdtFtpServerPath->text());
-  s.AuthName = S(EdtAuthName->text());
-  s.RedirectError = chkRedirectErrPage->isChecked();
-  s.RedirectErrorPage = S(edtErrPage->text());
-  s.ToFtpServer = RdoFtpServer->isChecked();
-  s.FtpHost = S(EdtHost->text());
-  s.FtpPort = S(EdtPort->text());
-  s.FtpUser = S(EdtUser->text());
-  s.FtpPassword = S(EdtPassword->text());
-  s.FtpWebDirectory = S(EdtWebDirectory->text());
-  s.LocalDirectory = S(EdtDirectory->text());
-  s.FtpPassive = chkFTPPassive->isChecked();
-  return s;
+void TFormMain::BindSettings() {
+  for (const SettingRow& row : SettingRows()) {
+    QWidget* control = ControlOf(*this, row.Id);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      connect(edit, &QLineEdit::textChanged, this, [this, &row](const QString& text) {
+        project_.Settings.*row.Text = S(text);
+        project_.Modified = true;
+      });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      // Choosing between the server and the local disk has never marked
+      // the project; its radio buttons only switch the enabling.
+      const bool marks = !qobject_cast<QRadioButton*>(button);
+      connect(button, &QAbstractButton::toggled, this, [this, &row, marks](bool on) {
+        project_.Settings.*row.Flag = on;
+        if (marks) project_.Modified = true;
+      });
+    }
+  }
 }
 
 void TFormMain::ApplySettings(const ProjectSettings& s) {
-  EdtAuthUserFile->setText(Q(s.AuthUserFile));
-  EdtAuthName->setText(Q(s.AuthName));
-  EdtFtpServerPath->setText(Q(s.FtpServerPath));
-  RdoFtpServer->setChecked(s.ToFtpServer);
-  RdoLocalHardDisk->setChecked(!s.ToFtpServer);
+  std::vector<const SettingRow*> rows;
+  for (const SettingRow& row : SettingRows()) rows.push_back(&row);
+  std::ranges::sort(rows, {}, &SettingRow::LoadStep);
+  for (const SettingRow* row : rows) {
+    QWidget* control = ControlOf(*this, row->Id);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      edit->setText(Q(s.*row->Text));
+    } else if (auto* radio = qobject_cast<QRadioButton*>(control); radio && !(s.*row->Flag)) {
+      // A ticked radio button is unticked only by ticking another of its group.
+      for (auto* other : radio->parentWidget()->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly))
+        if (other != radio) other->setChecked(true);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      button->setChecked(s.*row->Flag);
+    }
+  }
   SetUploadMode(s.ToFtpServer);
-  chkRedirectErrPage->setChecked(s.RedirectError);
-  edtErrPage->setText(Q(s.RedirectErrorPage));
-  EdtHost->setText(Q(s.FtpHost));
-  EdtPort->setText(Q(s.FtpPort));
-  EdtUser->setText(Q(s.FtpUser));
-  EdtPassword->setText(Q(s.FtpPassword));
-  EdtWebDirectory->setText(Q(s.FtpWebDirectory));
-  EdtDirectory->setText(Q(s.LocalDirectory));
-  chkFTPPassive->setChecked(s.FtpPassive);
 }
 
 bool TFormMain::LoadProjectFromFile(const std::string& path) {
   ProjectSettings settings;
-  if (!LoadProjectFile(path, users_, settings)) return false;
+  if (!LoadProjectFile(path, project_.Users, settings)) return false;
   ApplySettings(settings);
   RefreshUserView();
   return true;
@@ -735,8 +706,6 @@ void TFormMain::SetUploadMode(bool toFtpServer) {
 void TFormMain::RdoFtpServerClick() { SetUploadMode(true); }
 
 void TFormMain::RdoLocalHardDiskClick() { SetUploadMode(false); }
-
-void TFormMain::SettingChange() { Modified = true; }
 
 void TFormMain::BtnHelpClick() {
   prompts_.OpenUrl(QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));

@@ -16,8 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "core/ProjectSettings.h"
-#include "core/UserList.h"
+#include "core/Project.h"
 #include "ftp/FtpClient.h"
 #include "ftp/Upload.h"
 #include "ui/Prompts.h"
@@ -40,9 +39,10 @@ inline constexpr const char* kSupportMail = "mailto:support@pellora.example?subj
 // The help document that ships beside the executable in exeDir.
 QString HelpFilePath(QString exeDir);
 
-// The four-page wizard window. It owns the project: the user list, the
-// controls that hold the thirteen settings (there is no other copy of them)
-// and the project state.
+// The four-page wizard window over one project. The project's users,
+// settings and state live in a Project; the settings' controls are bound to
+// it, each through its field, and a change in a control marks the project
+// modified as soon as it happens, whoever makes it.
 class TFormMain : public QMainWindow {
   Q_OBJECT
  public:
@@ -50,16 +50,13 @@ class TFormMain : public QMainWindow {
   ~TFormMain() override;
 
   Prompts& prompts() { return prompts_; }
-  UserList& Users() { return users_; }
+  Project& Model() { return project_; }
+  UserList& Users() { return project_.Users; }
 
   // Forms created after this one; set once at start-up.
   TFormLog* FormLog = nullptr;
   TFormAboutBox* FormAboutBox = nullptr;
 
-  // Project state, never stored in a project file.
-  std::string ProjectFileName;
-  bool Untitled = true;
-  bool Modified = false;
   int CurrentStep = 0;
   int ViewFilter = 0;
 
@@ -69,7 +66,7 @@ class TFormMain : public QMainWindow {
 
   // The settings as the controls hold them (untrimmed), and the reverse; applying
   // marks the project modified like any other change of the controls.
-  ProjectSettings Settings() const;
+  const ProjectSettings& Settings() const { return project_.Settings; }
   void ApplySettings(const ProjectSettings& settings);
 
   // Loads a project file into the list and the controls; false when it could not be read.
@@ -187,7 +184,6 @@ class TFormMain : public QMainWindow {
   void BtnExitClick();
   void RdoFtpServerClick();
   void RdoLocalHardDiskClick();
-  void SettingChange();
   void BtnViewUsersClick();
   void ViewFilterChosen(int filter);
   void ListViewUserContextPopup(const QPoint& pos);
@@ -226,9 +222,10 @@ class TFormMain : public QMainWindow {
   void FormCreate();
   void SetUploadMode(bool toFtpServer);
   void SetStepButtons(int step);
+  void BindSettings();
 
   Prompts& prompts_;
-  UserList users_;
+  Project project_;
 
   // Publishing: Generate, previews, Save now! and Upload now!
  public:

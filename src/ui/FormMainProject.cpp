@@ -22,48 +22,48 @@ std::string LastStateFile() { return WorkingFolder() + "config.htp"; }
 bool TFormMain::SaveProjectToChosenFile() {
   const QString path = prompts_.SaveFile(ProjectSaveDialog());
   if (path.isEmpty()) return false;
-  if (!SaveProjectFile(path.toStdString(), users_, Settings())) {
+  if (!SaveProjectFile(path.toStdString(), project_.Users, Settings())) {
     prompts_.Error(QStringLiteral("Can't save project as ") + path);
     return false;
   }
-  ProjectFileName = path.toStdString();
-  Untitled = false;
-  Modified = false;
+  project_.FileName = path.toStdString();
+  project_.Untitled = false;
+  project_.Modified = false;
   UpdateWindowTitle();
   return true;
 }
 
 bool TFormMain::AskSaveChanges() {
   // "Untilted" is the question's own wording, kept as operators know it.
-  const QString question = Untitled ? QStringLiteral("Save changes to project\r\nUntilted? ")
+  const QString question = project_.Untitled ? QStringLiteral("Save changes to project\r\nUntilted? ")
                                     : QStringLiteral("Save changes to project\r\n") +
-                                          QString::fromStdString(ProjectFileName) + QStringLiteral("? ");
+                                          QString::fromStdString(project_.FileName) + QStringLiteral("? ");
   switch (prompts_.Confirm(question)) {
     case Prompts::Button::No: return true;
     case Prompts::Button::Yes: break;
     default: return false;
   }
-  if (Untitled) return SaveProjectToChosenFile();
-  if (!SaveProjectFile(ProjectFileName, users_, Settings())) {
-    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(ProjectFileName));
+  if (project_.Untitled) return SaveProjectToChosenFile();
+  if (!SaveProjectFile(project_.FileName, project_.Users, Settings())) {
+    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(project_.FileName));
     return false;
   }
-  Modified = false;
+  project_.Modified = false;
   return true;
 }
 
 void TFormMain::TbnNewProjectClick() {
-  if (Modified && !AskSaveChanges()) return;
+  if (project_.Modified && !AskSaveChanges()) return;
   ResetProjectSettings();
   FreeUsers();
-  ProjectFileName = "Untitled";
-  Untitled = true;
-  Modified = false;
+  project_.FileName = kUntitled;
+  project_.Untitled = true;
+  project_.Modified = false;
   UpdateWindowTitle();
 }
 
 void TFormMain::TbnOpenProjectClick() {
-  if (Modified && !AskSaveChanges()) return;
+  if (project_.Modified && !AskSaveChanges()) return;
   const QString path = prompts_.OpenFile(ProjectOpenDialog());
   if (path.isEmpty()) return;
   // The old project goes before the file is read: a file that cannot be
@@ -71,29 +71,29 @@ void TFormMain::TbnOpenProjectClick() {
   ResetProjectSettings();
   FreeUsers();
   if (LoadProjectFromFile(path.toStdString())) {
-    ProjectFileName = path.toStdString();
-    Untitled = false;
+    project_.FileName = path.toStdString();
+    project_.Untitled = false;
   } else {
     prompts_.Error(QStringLiteral("Can't open project file ") + path);
-    ProjectFileName = "Untitled";
-    Untitled = true;
+    project_.FileName = kUntitled;
+    project_.Untitled = true;
   }
   // Loading set the controls, which marked the project.
-  Modified = false;
+  project_.Modified = false;
   UpdateWindowTitle();
 }
 
 void TFormMain::TbnSaveProjectClick() {
-  if (Untitled) {
+  if (project_.Untitled) {
     SaveProjectToChosenFile();
     return;
   }
-  if (!SaveProjectFile(ProjectFileName, users_, Settings())) {
-    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(ProjectFileName));
+  if (!SaveProjectFile(project_.FileName, project_.Users, Settings())) {
+    prompts_.Error(QStringLiteral("Can't save project as ") + QString::fromStdString(project_.FileName));
     return;
   }
-  Untitled = false;
-  Modified = false;
+  project_.Untitled = false;
+  project_.Modified = false;
 }
 
 void TFormMain::MISaveProjectAsClick() { SaveProjectToChosenFile(); }
@@ -101,7 +101,7 @@ void TFormMain::MISaveProjectAsClick() { SaveProjectToChosenFile(); }
 bool TFormMain::FormCloseQuery() {
   // The whole project goes to the last-state file without a question; a
   // failure to write it must not keep the window open.
-  SaveProjectFile(LastStateFile(), users_, Settings());
+  SaveProjectFile(LastStateFile(), project_.Users, Settings());
   FreeUsers();
   return true;
 }
@@ -111,14 +111,14 @@ void TFormMain::btnsavecsvClick() {
   if (path.isEmpty()) return;
   // A file that cannot be written is left as it was, and the operator told
   // so: without the message an export that did nothing looks done.
-  if (!ExportCsvFile(path.toStdString(), users_)) prompts_.Error(QStringLiteral("Can't write CSV file ") + path);
+  if (!ExportCsvFile(path.toStdString(), project_.Users)) prompts_.Error(QStringLiteral("Can't write CSV file ") + path);
 }
 
 void TFormMain::btnloadcsvClick() {
   const QString path = prompts_.OpenFile(CsvOpenDialog());
   if (path.isEmpty()) return;
-  Modified = true;
-  if (ImportCsvFile(path.toStdString(), users_)) RefreshUserView();
+  project_.Modified = true;
+  if (ImportCsvFile(path.toStdString(), project_.Users)) RefreshUserView();
 }
 
 }  // namespace pellora

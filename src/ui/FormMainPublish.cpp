@@ -15,6 +15,7 @@
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
 #include "ftp/Upload.h"
+#include "ui/FieldControls.h"
 #include "ui/FormLog.h"
 #include "ui/FormMain.h"
 
@@ -24,23 +25,22 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-void FocusNamed(TFormMain& form, const std::string& name) {
-  if (name.empty()) return;
-  if (auto* widget = form.findChild<QWidget*>(Q(name))) widget->setFocus(Qt::OtherFocusReason);
+void FocusOn(const TFormMain& form, Field field) {
+  if (QWidget* control = ControlOf(form, field)) control->setFocus(Qt::OtherFocusReason);
 }
 
 // The page goes first so that the field to focus is in view, then the focus,
 // then the message box, which hands the focus back to that field when closed.
 void ShowRefusal(TFormMain& form, const Refusal& refusal) {
-  form.ShowStep(refusal.Step);
-  FocusNamed(form, refusal.Focus);
+  form.ShowStep(PlaceOf(refusal.Target).Step);
+  FocusOn(form, refusal.Target);
   form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
 }
 
 // A refusal about a field of the page the button sits on needs no page
 // change: the operator is looking at it already.
 void ShowRefusalFrom(TFormMain& form, QWidget* page, const Refusal& refusal) {
-  if (refusal.Step == form.PageControlMain->indexOf(page)) form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
+  if (PlaceOf(refusal.Target).Step == form.PageControlMain->indexOf(page)) form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
   else ShowRefusal(form, refusal);
 }
 
@@ -51,7 +51,7 @@ void Preview(TFormMain& form, const char* name) {
   }
   const Refusal refusal = PreviewRefusal();
   form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
-  FocusNamed(form, refusal.Focus);
+  FocusOn(form, refusal.Target);
 }
 
 // Stop and Close go back to their resting state however the upload ends,
@@ -103,7 +103,7 @@ void TFormMain::WirePublishing() {
 }
 
 void TFormMain::BtnGenerateClick() {
-  if (std::optional<Refusal> refused = CheckGenerate(users_, Settings())) {
+  if (std::optional<Refusal> refused = CheckGenerate(project_.Users, Settings())) {
     ShowRefusal(*this, *refused);
     return;
   }
@@ -111,7 +111,7 @@ void TFormMain::BtnGenerateClick() {
   FormLog->SetStopEnabled(false);
   FormLog->SetCloseEnabled(true);
   FormLog->Clear();
-  WriteAccessFiles(users_, Settings(), *FormLog);
+  WriteAccessFiles(project_.Users, Settings(), *FormLog);
   FormLog->ShowLog();
 }
 
@@ -124,7 +124,7 @@ std::optional<std::string> TFormMain::BrowseForSaveDirectory() {
   if (chosen.isEmpty()) return std::nullopt;
   EdtDirectory->setText(chosen);
   // Choosing the folder already in the field changes no text, yet it is a choice.
-  Modified = true;
+  project_.Modified = true;
   return chosen.toStdString();
 }
 

@@ -11,7 +11,7 @@ namespace pellora {
 
 void TFormMain::WireUserPage() {
   // Made before the start-up load, which fills the view from config.htp.
-  userModel_ = new UserTableModel(users_, this);
+  userModel_ = new UserTableModel(project_.Users, this);
   SetUpUserView(*ListViewUser, *userModel_);
   // The buttons, menu items and double-click are connected where they are built.
 }
@@ -22,8 +22,8 @@ UserCommands* TFormMain::UserPageCommands() {
   // hand over others), so the commands follow whatever is set now.
   if (!userCommands_ || commandsFormUser_ != FormUser || commandsFormAutoCreate_ != FormAutoCreate) {
     delete userCommands_;
-    userCommands_ = new UserCommands(users_, *ListViewUser, *userModel_, *FormUser, *FormAutoCreate, prompts_,
-                                     [this] { Modified = true; }, this);
+    userCommands_ = new UserCommands(project_.Users, *ListViewUser, *userModel_, *FormUser, *FormAutoCreate, prompts_,
+                                     [this] { project_.Modified = true; }, this);
     commandsFormUser_ = FormUser;
     commandsFormAutoCreate_ = FormAutoCreate;
   }
@@ -48,7 +48,7 @@ void TFormMain::ResetUserView() {
 
 void TFormMain::FreeUsers() {
   ClearUserView();
-  users_.ClearUsers();
+  project_.Users.ClearUsers();
 }
 
 void TFormMain::TbnAddUserClick() {

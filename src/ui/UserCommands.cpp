@@ -8,6 +8,7 @@
 #include <climits>
 #include <vector>
 
+#include "core/Project.h"
 #include "core/Series.h"
 #include "ui/FormAutoCreate.h"
 #include "ui/FormUser.h"
@@ -18,9 +19,7 @@ namespace pellora {
 
 namespace {
 
-QString ExistsMessage(const std::string& name) {
-  return QStringLiteral("The User ") + QString::fromStdString(name) + QStringLiteral(" has been existed!");
-}
+QString NameTaken(const std::string& name) { return QString::fromStdString(NameTakenText(name)); }
 
 }  // namespace
 
@@ -61,8 +60,9 @@ void UserCommands::AddUser() {
   if (!RunDialog(formUser_)) return;
 
   TUserList user = formUser_.Fields();
-  if (users_.FindUser(user.UserName)) {
-    prompts_.Message(ExistsMessage(user.UserName), QStringLiteral("Error"));
+  // The dialog's OK needs the name and the password already.
+  if (CheckNewUser(users_, user) == NewUserProblem::NameTaken) {
+    prompts_.Message(NameTaken(user.UserName), QStringLiteral("Error"));
     return;
   }
   setModified_();
@@ -88,7 +88,7 @@ void UserCommands::EditUser() {
   setModified_();
   TUserList fields = formUser_.Fields();
   if (users_.FindUser(fields.UserName, user)) {
-    prompts_.Message(ExistsMessage(fields.UserName), QStringLiteral("Error"));
+    prompts_.Message(NameTaken(fields.UserName), QStringLiteral("Error"));
     return;
   }
   // In place: the record keeps its position whatever its new name.

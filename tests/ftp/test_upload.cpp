@@ -138,7 +138,7 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
   c = CheckUploadInputs(s);
   ASSERT_TRUE(c.Refused);
   EXPECT_EQ(c.Refused->Text, "Please input user name.");
-  EXPECT_EQ(c.Refused->Focus, "EdtUser");
+  EXPECT_EQ(c.Refused->Target, Field::FtpUser);
   EXPECT_TRUE(c.PortReset);
   EXPECT_EQ(c.Inputs.Port, 21);
 
@@ -153,8 +153,7 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
   s.FtpWebDirectory = "/public_html/";
   c = CheckUploadInputs(s);
   ASSERT_TRUE(c.Refused);
-  EXPECT_EQ(c.Refused->Step, 2);
-  EXPECT_EQ(c.Refused->Focus, "BtnGenerate");
+  EXPECT_EQ(c.Refused->Target, Field::Generate);
   EXPECT_EQ(c.Refused->Text, "Please generate .htaccess and .htpasswd files first.");
   EXPECT_EQ(c.Refused->Caption, "Error!");
 

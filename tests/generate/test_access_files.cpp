@@ -132,8 +132,7 @@ TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
 
   auto r = CheckGenerate(users, s);
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Step, 0);
-  EXPECT_EQ(r->Focus, "");
+  EXPECT_EQ(r->Target, Field::Users);
   EXPECT_EQ(r->Text, "Please define user/password list.");
   EXPECT_EQ(r->Caption, "Error!");
 
@@ -145,23 +144,20 @@ TEST(CheckGenerate, ReportsOnlyTheFirstFailingCheckInOrder) {
   users.AppendUser(User("bob", "pw"));
   r = CheckGenerate(users, s);
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Step, 1);
-  EXPECT_EQ(r->Focus, "EdtAuthUserFile");
+  EXPECT_EQ(r->Target, Field::AuthUserFile);
   EXPECT_EQ(r->Text, "Please define remote FTP path of the .htpasswd file.");
   EXPECT_EQ(r->Caption, "Error!");
 
   s.AuthUserFile = "/";
   r = CheckGenerate(users, s);
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Step, 1);
-  EXPECT_EQ(r->Focus, "EdtFtpServerPath");
+  EXPECT_EQ(r->Target, Field::FtpServerPath);
   EXPECT_EQ(r->Text, "Please define FULL HOST path of your FTP server.");
 
   s.FtpServerPath = "/home/u";
   r = CheckGenerate(users, s);
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Step, 1);
-  EXPECT_EQ(r->Focus, "EdtAuthName");
+  EXPECT_EQ(r->Target, Field::AuthName);
   EXPECT_EQ(r->Text, "Please define text shows in the password dialog.");
   EXPECT_EQ(r->Caption, "Error!");
 
@@ -182,22 +178,22 @@ TEST(CheckGenerate, MissingFieldsFirstThenFaultsInTheOrderOfThePage) {
   s.AuthName = "";
   s.RedirectError = true;
   s.RedirectErrorPage = "http://x/%{REMOTE_USER}";
-  // "step focus caption: text" of the refusal, empty when none.
+  // "KEY caption: text" of the refusal, empty when none.
   auto refused = [&] {
     const std::optional<Refusal> r = CheckGenerate(users, s);
-    return r ? std::to_string(r->Step) + " " + r->Focus + " " + r->Caption + ": " + r->Text : std::string();
+    return r ? std::string(RowOf(r->Target)->Key) + " " + r->Caption + ": " + r->Text : std::string();
   };
-  EXPECT_EQ(refused(), "1 EdtAuthName Error!: Please define text shows in the password dialog.");
+  EXPECT_EQ(refused(), "AUTHNAME Error!: Please define text shows in the password dialog.");
   s.AuthName = "a\"b";
   EXPECT_EQ(refused(),
-            "1 EdtFtpServerPath Error!: The FULL HOST path of your FTP server must not contain a control character.");
+            "FTPSERVERPATH Error!: The FULL HOST path of your FTP server must not contain a control character.");
   s.FtpServerPath = "/a";
-  EXPECT_EQ(refused(), "1 EdtAuthUserFile Error!: "
+  EXPECT_EQ(refused(), "AUTHUSERFILE Error!: "
                        "The remote FTP path of the .htpasswd file must not contain a control character.");
   s.AuthUserFile = "/";
-  EXPECT_THAT(refused(), ::testing::StartsWith("1 EdtAuthName Error!: "));
+  EXPECT_THAT(refused(), ::testing::StartsWith("AUTHNAME Error!: "));
   s.AuthName = "ab";
-  EXPECT_EQ(refused(), "1 edtErrPage Error!: "
+  EXPECT_EQ(refused(), "REDIRECTERRORPAGE Error!: "
                        "The error page address must not contain a double quote (\"), \"%{\" or a control character.");
   s.RedirectError = false;
   EXPECT_EQ(refused(), "") << "an unticked box writes no error page";
@@ -211,8 +207,7 @@ TEST(CheckGenerate, RefusesAuthNameTheServerCannotRead) {
     s.AuthName = bad;
     auto r = CheckGenerate(users, s);
     ASSERT_TRUE(r) << bad;
-    EXPECT_EQ(r->Step, 1);
-    EXPECT_EQ(r->Focus, "EdtAuthName");
+    EXPECT_EQ(r->Target, Field::AuthName);
     EXPECT_EQ(r->Caption, "Error!");
     EXPECT_THAT(r->Text, ::testing::AllOf(::testing::HasSubstr("(\")"), ::testing::HasSubstr("(\\)"),
                                           ::testing::HasSubstr("\"%{\""), ::testing::HasSubstr("control character")));
@@ -225,7 +220,7 @@ TEST(CheckGenerate, RefusesAuthNameTheServerCannotRead) {
   s.AuthName = "a\"b";
   s.FtpServerPath = "";
   ASSERT_TRUE(CheckGenerate(users, s));
-  EXPECT_EQ(CheckGenerate(users, s)->Focus, "EdtFtpServerPath");
+  EXPECT_EQ(CheckGenerate(users, s)->Target, Field::FtpServerPath);
 }
 
 // --- .htpasswd ----------------------------------------------------------------
@@ -373,7 +368,7 @@ TEST_F(WriteFiles, DefaultsToTheWorkingFolderAndPreviewFindsEachFileOnItsOwn) {
   Refusal warn = PreviewRefusal();
   EXPECT_EQ(warn.Text, "Please generate .htaccess and .htpasswd files first.");
   EXPECT_EQ(warn.Caption, "Warning");
-  EXPECT_EQ(warn.Focus, "BtnGenerate");
+  EXPECT_EQ(warn.Target, Field::Generate);
 
   if (old) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
   else ::unsetenv("XDG_DATA_HOME");

@@ -69,8 +69,7 @@ TEST_F(SaveNowTest, RefusesUntilBothFilesAreGenerated) {
   LocalSaveResult r = Save(web.string());
   EXPECT_EQ(r.Outcome, LocalSaveOutcome::NotGenerated);
   ASSERT_TRUE(r.Refused);
-  EXPECT_EQ(r.Refused->Step, 2);
-  EXPECT_EQ(r.Refused->Focus, "BtnGenerate");
+  EXPECT_EQ(r.Refused->Target, Field::Generate);
   EXPECT_EQ(r.Refused->Text, "Please generate .htaccess and .htpasswd files first.");
   EXPECT_EQ(r.Refused->Caption, "Error!");
   EXPECT_TRUE(log.calls.empty()) << "the log window is left alone";
@@ -165,7 +164,7 @@ TEST_F(SaveNowTest, FolderThatDoesNotExist) {
     ASSERT_TRUE(r.Refused);
     EXPECT_EQ(r.Refused->Text, "The specified directory does not exist!");
     EXPECT_EQ(r.Refused->Caption, "Error");
-    EXPECT_EQ(r.Refused->Focus, "");
+    EXPECT_EQ(r.Refused->Target, Field::LocalDirectory);
     EXPECT_THAT(log.calls, ElementsAre("clear")) << "emptied, but nothing reported";
   }
   EXPECT_FALSE(fs::exists(web / "nowhere"));

@@ -76,9 +76,51 @@ TEST(ProjectFile, RoundTripKeepsEveryFieldAndTrimsSettings) {
   Load(dir.File("p.htp"), back);
   ASSERT_TRUE(back.ok);
   EXPECT_EQ(AllFields(back.users), AllFields(users));
-  ProjectSettings trimmed{"/home/me/.htpasswd", "/home/me/", "Members  Area", true, "http://x.example/e.htm",
-                          false, "ftp.example.org", "2121", "me", "s3cret", "/www/", "/tmp/out", false};
+  ProjectSettings trimmed = settings;
+  trimmed.AuthUserFile = "/home/me/.htpasswd";
+  trimmed.FtpServerPath = "/home/me/";
+  trimmed.AuthName = "Members  Area";
+  trimmed.RedirectErrorPage = "http://x.example/e.htm";
+  trimmed.FtpHost = "ftp.example.org";
+  trimmed.FtpPort = "2121";
+  trimmed.FtpUser = "me";
+  trimmed.FtpPassword = "s3cret";
+  trimmed.FtpWebDirectory = "/www/";
+  trimmed.LocalDirectory = "/tmp/out";
   EXPECT_EQ(back.settings, trimmed);
+}
+
+// Every row of the table of settings, changed on its own: the file holds it
+// under its key, reading gives it back and leaves every other setting alone,
+// and a file without the key gives the row's file default.
+TEST(ProjectFile, EverySettingOfTheTableRoundTrips) {
+  TempDir dir;
+  UserList none;
+  for (const SettingRow& row : SettingRows()) {
+    SCOPED_TRACE(row.Key);
+    ProjectSettings settings;
+    std::string line = std::string(row.Key) + "=";
+    if (row.Text) {
+      settings.*row.Text = std::string(" value of ") + row.Key + " ";
+      line += std::string("value of ") + row.Key;
+    } else {
+      settings.*row.Flag = !(settings.*row.Flag);
+      line += settings.*row.Flag ? "1" : "0";
+    }
+    ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), none, settings));
+    EXPECT_NE(dir.Read("p.htp").find("\r\n" + line + "\r\n"), std::string::npos);
+    Loaded back;
+    Load(dir.File("p.htp"), back);
+    ProjectSettings expected = settings;
+    if (row.Text) expected.*row.Text = line.substr(line.find('=') + 1);
+    EXPECT_EQ(back.settings, expected);
+
+    dir.Write("bare.htp", "[GENERAL]\r\nUSERCOUNT=0\r\n");
+    Loaded bare;
+    Load(dir.File("bare.htp"), bare);
+    if (row.Text) EXPECT_EQ(bare.settings.*row.Text, row.FileDefault);
+    else EXPECT_EQ(bare.settings.*row.Flag, std::string_view(row.FileDefault) == "1");
+  }
 }
 
 TEST(ProjectFile, WritesTheExactTextForm) {

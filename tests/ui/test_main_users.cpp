@@ -78,11 +78,11 @@ TEST_F(MainUsers, AddButtonAddsThroughTheDialogAndRefusesATakenName) {
   EXPECT_EQ(shownTitle, "Add User");
   EXPECT_EQ(ListNames(), Names{"zoe"});
   EXPECT_TRUE(ViewNames().empty());  // disabled, and only enabled users are shown
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   form->MIViewAllUsers->trigger();
   EXPECT_EQ(ViewNames(), Names{"zoe"});
 
-  form->Modified = false;
+  form->Model().Modified = false;
   WillEnterUser("zoe", "other");
   prompts.Expect(Kind::Message);
   QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
@@ -90,17 +90,17 @@ TEST_F(MainUsers, AddButtonAddsThroughTheDialogAndRefusesATakenName) {
   EXPECT_EQ(prompts.LastAsked().text, "The User zoe has been existed!");
   EXPECT_EQ(prompts.LastAsked().caption, "Error");
   EXPECT_EQ(ListNames(), Names{"zoe"});
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 
   WillCancelUser();
   QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
   EXPECT_EQ(ListNames(), Names{"zoe"});
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(MainUsers, EditButtonDoubleClickAndMenuEditTheSelectedRow) {
   Seed({"amy", "bob", "cy"});
-  form->Modified = false;
+  form->Model().Modified = false;
   ClickRow(1);
   WillEnterUser("aaron", "new-pw");
   QTest::mouseClick(form->TbnEditUser, Qt::LeftButton);
@@ -109,7 +109,7 @@ TEST_F(MainUsers, EditButtonDoubleClickAndMenuEditTheSelectedRow) {
   EXPECT_EQ(ListNames(), (Names{"amy", "aaron", "cy"}));  // the record keeps its place
   EXPECT_EQ(ViewNames(), ListNames());
   EXPECT_EQ(form->Users().FindUser("aaron")->Password, "new-pw");
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 
   const QRect cy = form->ListViewUser->visualRect(form->UserModel()->index(2, 0));
   WillCancelUser();
@@ -119,7 +119,7 @@ TEST_F(MainUsers, EditButtonDoubleClickAndMenuEditTheSelectedRow) {
   EXPECT_EQ(shownName, "cy");
 
   // A name another user has: refused, yet the confirmed dialog marked the project.
-  form->Modified = false;
+  form->Model().Modified = false;
   ClickRow(0);
   WillEnterUser("cy", "x");
   prompts.Expect(Kind::Message);
@@ -129,38 +129,38 @@ TEST_F(MainUsers, EditButtonDoubleClickAndMenuEditTheSelectedRow) {
   EXPECT_EQ(shownName, "amy");
   EXPECT_EQ(prompts.LastAsked().text, "The User cy has been existed!");
   EXPECT_EQ(ListNames(), (Names{"amy", "aaron", "cy"}));
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 }
 
 TEST_F(MainUsers, DeleteButtonsRemoveTheSelectionOrEveryone) {
   Seed({"amy", "bob", "cy", "dan"});
-  form->Modified = false;
+  form->Model().Modified = false;
   prompts.Expect(Kind::Message);
   QTest::mouseClick(form->TbnDeleteUser, Qt::LeftButton);
   EXPECT_EQ(prompts.LastAsked().text, "You should select a user first!");
   EXPECT_EQ(prompts.LastAsked().caption, "Warning");
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 
   ClickRow(1);
   ClickRow(3, Qt::ControlModifier);
   QTest::mouseClick(form->TbnDeleteUser, Qt::LeftButton);
   EXPECT_EQ(ListNames(), (Names{"amy", "cy"}));
   EXPECT_EQ(ViewNames(), ListNames());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 
   Seed({"eve"}, /*disabled=*/true);
   form->MIViewDisabledUsers->trigger();
-  form->Modified = false;
+  form->Model().Modified = false;
   prompts.Expect(Kind::Confirm, Button::No);
   QTest::mouseClick(form->TbnDeleteAllUsers, Qt::LeftButton);
   EXPECT_EQ(form->Users().CountUsers(), 3u);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   prompts.Expect(Kind::Confirm, Button::Yes);
   QTest::mouseClick(form->TbnDeleteAllUsers, Qt::LeftButton);
   EXPECT_EQ(prompts.LastAsked().text, "Are you really want to delete all users?");
   EXPECT_EQ(form->Users().CountUsers(), 0u);  // the hidden enabled users too
   EXPECT_TRUE(ViewNames().empty());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 }
 
 TEST_F(MainUsers, ContextMenuOpensOnceAtTheMouseAndOffersWhatTheSelectionAllows) {
@@ -198,10 +198,10 @@ TEST_F(MainUsers, SeriesButtonAndViewMenuShowTheirUsers) {
   const std::size_t made = static_cast<std::size_t>(pellora::SeriesSettings{}.Count);
   EXPECT_EQ(form->Users().CountUsers(), made);
   EXPECT_EQ(ViewNames(), ListNames());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 
   Seed({"zz-off"}, /*disabled=*/true);
-  form->Modified = false;
+  form->Model().Modified = false;
   QTest::mouseClick(form->BtnViewUsers, Qt::LeftButton);
   ASSERT_TRUE(form->PopupMenuViewUsers->isVisible());
   form->MIViewDisabledUsers->trigger();
@@ -210,7 +210,7 @@ TEST_F(MainUsers, SeriesButtonAndViewMenuShowTheirUsers) {
   EXPECT_EQ(form->ViewFilter, 2);
   form->MIViewEnabledUsers->trigger();
   EXPECT_EQ(ViewNames().size(), made);
-  EXPECT_FALSE(form->Modified);  // the filter is not part of the project
+  EXPECT_FALSE(form->Model().Modified);  // the filter is not part of the project
 
   // Dialogs not handed over yet (a window made on its own): the buttons do nothing.
   form->FormUser = nullptr;
@@ -235,13 +235,13 @@ TEST_F(MainUsers, ANewOrFailedOpenProjectShowsAllUsersAgain) {
     SCOPED_TRACE(what);
     Seed({"zed"}, /*disabled=*/true);
     form->MIViewDisabledUsers->trigger();
-    form->Modified = false;
+    form->Model().Modified = false;
     replaceProject();
     EXPECT_TRUE(form->MIViewAllUsers->isChecked());
     WillEnterUser("on", "pw");
     QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
     EXPECT_EQ(ViewNames(), Names{"on"});
-    form->Modified = false;
+    form->Model().Modified = false;
   }
 }
 

@@ -102,9 +102,9 @@ TEST_F(MainWindow, StartsUntitledOnTheFirstPageWithEveryDefault) {
   EXPECT_EQ(form->Settings(), ProjectSettings{});
   ExpectFtpMode(true);
   EXPECT_EQ(form->windowTitle(), "Pellora - Untitled");
-  EXPECT_EQ(form->ProjectFileName, "Untitled");
-  EXPECT_TRUE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, "Untitled");
+  EXPECT_TRUE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(form->ViewFilter, 0);
   EXPECT_TRUE(form->MIViewAllUsers->isChecked());
   EXPECT_FALSE(form->MIViewEnabledUsers->isChecked());
@@ -172,7 +172,7 @@ TEST_F(MainWindow, NextThreeTimesReachesTheLastPageAndOnceMoreDoesNothing) {
   }
   form->BtnBackClick();
   ExpectStep(0);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(MainWindow, ClickingATabMovesTheWizardThere) {
@@ -189,12 +189,12 @@ TEST_F(MainWindow, ClickingATabMovesTheWizardThere) {
 TEST_F(MainWindow, TypingTheSameTextAgainStillMarksTheProject) {
   ClickTab(3);
   QTest::keyClicks(form->EdtHost, "ftp.example.net");
-  form->Modified = false;
+  form->Model().Modified = false;
   form->EdtHost->selectAll();
   QTest::keyClick(form->EdtHost, Qt::Key_Delete);
   QTest::keyClicks(form->EdtHost, "ftp.example.net");
   EXPECT_EQ(form->EdtHost->text(), "ftp.example.net");
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 }
 
 TEST_F(MainWindow, RadioButtonsSwitchTheFieldsWithoutMarkingTheProject) {
@@ -202,7 +202,7 @@ TEST_F(MainWindow, RadioButtonsSwitchTheFieldsWithoutMarkingTheProject) {
   const QString title = form->windowTitle();
   QTest::mouseClick(form->RdoLocalHardDisk, Qt::LeftButton, {}, QPoint(6, form->RdoLocalHardDisk->height() / 2));
   ExpectFtpMode(false);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(form->windowTitle(), title);
   EXPECT_FALSE(form->Settings().ToFtpServer);
 
@@ -211,29 +211,29 @@ TEST_F(MainWindow, RadioButtonsSwitchTheFieldsWithoutMarkingTheProject) {
   form->EdtPort->selectAll();
   QTest::keyClicks(form->EdtPort, "2121");
   EXPECT_EQ(form->EdtPort->text(), "2121");
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 
-  form->Modified = false;
+  form->Model().Modified = false;
   QTest::mouseClick(form->RdoFtpServer, Qt::LeftButton, {}, QPoint(6, form->RdoFtpServer->height() / 2));
   ExpectFtpMode(true);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(MainWindow, EveryFieldAndBothCheckBoxesMarkTheProjectAlsoWhenSetByProgram) {
   for (QLineEdit* edit : {form->EdtAuthUserFile, form->EdtFtpServerPath, form->EdtAuthName, form->edtErrPage,
                           form->EdtHost, form->EdtPort, form->EdtUser, form->EdtPassword, form->EdtWebDirectory,
                           form->EdtDirectory}) {
-    form->Modified = false;
+    form->Model().Modified = false;
     edit->setText(edit->text() + "x");
-    EXPECT_TRUE(form->Modified) << edit->objectName().toStdString();
+    EXPECT_TRUE(form->Model().Modified) << edit->objectName().toStdString();
   }
   for (QCheckBox* box : {form->chkRedirectErrPage, form->chkFTPPassive}) {
-    form->Modified = false;
+    form->Model().Modified = false;
     box->setChecked(!box->isChecked());
-    EXPECT_TRUE(form->Modified) << box->objectName().toStdString();
-    form->Modified = false;
+    EXPECT_TRUE(form->Model().Modified) << box->objectName().toStdString();
+    form->Model().Modified = false;
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    EXPECT_TRUE(form->Modified) << box->objectName().toStdString();
+    EXPECT_TRUE(form->Model().Modified) << box->objectName().toStdString();
   }
 }
 
@@ -246,7 +246,7 @@ TEST_F(MainWindow, PageMovesTheViewFilterAndHelpLeaveTheProjectAlone) {
   EXPECT_TRUE(form->MIViewDisabledUsers->isChecked());
   EXPECT_FALSE(form->MIViewAllUsers->isChecked());
   QTest::mouseClick(form->BtnHelp, Qt::LeftButton);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(MainWindow, ViewUsersAndTheListOpenTheirMenus) {
@@ -266,27 +266,27 @@ TEST_F(MainWindow, ViewUsersAndTheListOpenTheirMenus) {
   EXPECT_TRUE(form->MIAddUser->isEnabled());
   EXPECT_TRUE(form->MIDeleteAllUsers->isEnabled());
   form->PopupMenuUser->hide();
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(MainWindow, AppliedSettingsReadBackAndResetRestoresTheDefaults) {
-  const std::string name = form->ProjectFileName;
+  const std::string name = form->Model().FileName;
   form->ApplySettings(Unusual());
   EXPECT_EQ(form->Settings(), Unusual());
   ExpectFtpMode(false);
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   form->ShowStep(3);
   form->MIViewEnabledUsers->trigger();
 
-  form->Modified = false;
+  form->Model().Modified = false;
   form->ResetProjectSettings();
   EXPECT_EQ(form->Settings(), ProjectSettings{});
   ExpectStep(0);
   ExpectFtpMode(true);
   EXPECT_EQ(form->ViewFilter, 0);
   EXPECT_TRUE(form->MIViewAllUsers->isChecked());
-  EXPECT_EQ(form->ProjectFileName, name);
-  EXPECT_TRUE(form->Untitled);
+  EXPECT_EQ(form->Model().FileName, name);
+  EXPECT_TRUE(form->Model().Untitled);
 }
 
 TEST_F(MainWindow, HelpAndWebLinksGoToTheDesktop) {
@@ -345,7 +345,7 @@ TEST_F(MainWindow, AMegabytePastedIntoAFieldIsKeptAndTheWindowStaysUsable) {
   QTest::keyClick(form->EdtHost, Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(form->EdtHost->text().size(), big.size());
   EXPECT_EQ(form->Settings().FtpHost.size(), big.size());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   form->grab();
   QTest::keyClicks(form->EdtHost, "b");
   EXPECT_EQ(form->EdtHost->text().size(), big.size() + 1);
@@ -366,9 +366,9 @@ TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
   {
     TFormMain form(prompts);
     EXPECT_EQ(form.windowTitle().toStdString(), "Pellora - " + config);
-    EXPECT_EQ(form.ProjectFileName, config);
-    EXPECT_FALSE(form.Untitled);
-    EXPECT_FALSE(form.Modified);  // loading sets the controls, and start-up clears the mark after that
+    EXPECT_EQ(form.Model().FileName, config);
+    EXPECT_FALSE(form.Model().Untitled);
+    EXPECT_FALSE(form.Model().Modified);  // loading sets the controls, and start-up clears the mark after that
     EXPECT_EQ(form.Users().CountUsers(), 1u);
     EXPECT_EQ(form.Settings().AuthName, "Club");
     EXPECT_EQ(form.Settings().LocalDirectory, "/srv/out");

@@ -21,8 +21,8 @@ class ProjectCommands : public ProjectWindow {
   void MakeModifiedUntitled() {
     Seed({"alice", "bob"});
     form->EdtHost->setText("ftp.example.test");
-    ASSERT_TRUE(form->Modified);
-    ASSERT_TRUE(form->Untitled);
+    ASSERT_TRUE(form->Model().Modified);
+    ASSERT_TRUE(form->Model().Untitled);
   }
   // A project file on disk with one user and a host of its own.
   std::string WriteProject(const char* name, const char* user, const char* host) {
@@ -42,9 +42,9 @@ class ProjectCommands : public ProjectWindow {
     EXPECT_EQ(ListNames(), (std::vector<std::string>{"alice", "bob"}));
     EXPECT_EQ(ViewNames(), ListNames());
     EXPECT_EQ(form->EdtHost->text(), "ftp.example.test");
-    EXPECT_TRUE(form->Modified);
-    EXPECT_TRUE(form->Untitled);
-    EXPECT_EQ(form->ProjectFileName, "Untitled");
+    EXPECT_TRUE(form->Model().Modified);
+    EXPECT_TRUE(form->Model().Untitled);
+    EXPECT_EQ(form->Model().FileName, "Untitled");
     EXPECT_EQ(Title(), "Pellora - Untitled");
   }
   void ExpectEmptyDefaultProject() {
@@ -60,12 +60,12 @@ TEST_F(ProjectCommands, UnmodifiedProjectIsReplacedWithoutAQuestion) {
   Seed({"carol"});
   form->ShowStep(2);
   form->MIViewDisabledUsers->trigger();
-  form->Modified = false;
+  form->Model().Modified = false;
   Click(form->TbnNewProject);  // the script fails on any question
   ExpectEmptyDefaultProject();
   EXPECT_EQ(form->ViewFilter, 0);
   EXPECT_TRUE(form->MIViewAllUsers->isChecked());
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), "Pellora - Untitled");
 
   const std::string path = WriteProject("plain.htp", "dave", "host.test");
@@ -86,7 +86,7 @@ TEST_F(ProjectCommands, NewOnAModifiedUntitledProjectAsksAndHonoursNoAndCancel) 
   prompts.Expect(Kind::Confirm, Button::No);
   form->MINewProject->trigger();
   ExpectEmptyDefaultProject();
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), "Pellora - Untitled");
   EXPECT_FALSE(fs::exists(Folder() + "config.htp"));
 }
@@ -112,8 +112,8 @@ TEST_F(ProjectCommands, YesWithANameSavesThenStartsTheNewProject) {
   EXPECT_EQ(FileUsers(path, &saved), (std::vector<std::string>{"alice", "bob"}));
   EXPECT_EQ(saved.FtpHost, "ftp.example.test");
   ExpectEmptyDefaultProject();
-  EXPECT_TRUE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_TRUE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), "Pellora - Untitled");
 }
 
@@ -135,9 +135,9 @@ TEST_F(ProjectCommands, OpenYesWithANameThenCancelLeavesTheProjectNamedAndSaved)
   prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(path));
   prompts.ExpectPath(Kind::OpenFile, QString());
   Click(form->TbnOpenProject);
-  EXPECT_EQ(form->ProjectFileName, path);
-  EXPECT_FALSE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, path);
+  EXPECT_FALSE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + path));
   EXPECT_EQ(ListNames(), (std::vector<std::string>{"alice", "bob"}));
   EXPECT_EQ(FileUsers(path), ListNames());
@@ -147,7 +147,7 @@ TEST_F(ProjectCommands, OpenYesWithANameThenCancelLeavesTheProjectNamedAndSaved)
   prompts.Expect(Kind::Confirm, Button::Cancel);
   Click(form->TbnNewProject);
   EXPECT_EQ(prompts.LastAsked().text, NamedQuestion(path));
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 }
 
 TEST_F(ProjectCommands, OpenReadsTheFileIntoAFreshProject) {
@@ -163,9 +163,9 @@ TEST_F(ProjectCommands, OpenReadsTheFileIntoAFreshProject) {
   EXPECT_TRUE(form->RdoLocalHardDisk->isChecked());
   EXPECT_TRUE(form->EdtDirectory->isEnabled());
   EXPECT_EQ(form->CurrentStep, 0);
-  EXPECT_EQ(form->ProjectFileName, path);
-  EXPECT_FALSE(form->Untitled);
-  EXPECT_FALSE(form->Modified);  // although loading set every control
+  EXPECT_EQ(form->Model().FileName, path);
+  EXPECT_FALSE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);  // although loading set every control
   EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + path));
 }
 
@@ -173,7 +173,7 @@ TEST_F(ProjectCommands, AFileThatCannotBeReadLeavesAnUntitledEmptyProject) {
   const std::string named = WriteProject("first.htp", "zed", "other.test");
   prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(named));
   Click(form->TbnOpenProject);
-  ASSERT_EQ(form->ProjectFileName, named);
+  ASSERT_EQ(form->Model().FileName, named);
 
   const std::string missing = Folder() + "gone.htp";
   prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(missing));
@@ -181,9 +181,9 @@ TEST_F(ProjectCommands, AFileThatCannotBeReadLeavesAnUntitledEmptyProject) {
   Click(form->TbnOpenProject);
   EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Can't open project file " + missing));
   ExpectEmptyDefaultProject();
-  EXPECT_TRUE(form->Untitled);
-  EXPECT_EQ(form->ProjectFileName, "Untitled");
-  EXPECT_FALSE(form->Modified);
+  EXPECT_TRUE(form->Model().Untitled);
+  EXPECT_EQ(form->Model().FileName, "Untitled");
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), "Pellora - Untitled");
 }
 
@@ -194,19 +194,19 @@ TEST_F(ProjectCommands, SaveAsksForANameOnlyWhileUntitled) {
   Click(form->TbnSaveProject);
   EXPECT_EQ(prompts.LastAsked().text, "Project File (*.htp)");
   EXPECT_EQ(prompts.LastAsked().caption, "htp");
-  EXPECT_EQ(form->ProjectFileName, path);
-  EXPECT_FALSE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, path);
+  EXPECT_FALSE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + path));
 
   // Named: written straight back, whether modified or not.
   Seed({"bob"});
-  form->Modified = true;
+  form->Model().Modified = true;
   form->MISaveProject->trigger();
   EXPECT_EQ(FileUsers(path), (std::vector<std::string>{"alice", "bob"}));
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   Seed({"carl"});
-  form->Modified = false;
+  form->Model().Modified = false;
   Click(form->TbnSaveProject);
   EXPECT_EQ(FileUsers(path), (std::vector<std::string>{"alice", "bob", "carl"}));
   EXPECT_EQ(prompts.Asked().size(), 1u);
@@ -217,13 +217,13 @@ TEST_F(ProjectCommands, SaveAsMovesTheProjectToTheNewFileAndCancelKeepsIt) {
   const std::string first = Folder() + "first.htp";
   prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(first));
   form->MISaveProjectAs->trigger();
-  ASSERT_EQ(form->ProjectFileName, first);
+  ASSERT_EQ(form->Model().FileName, first);
 
   form->EdtPort->setText("2121");
   prompts.ExpectPath(Kind::SaveFile, QString());
   form->MISaveProjectAs->trigger();
-  EXPECT_EQ(form->ProjectFileName, first);
-  EXPECT_TRUE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, first);
+  EXPECT_TRUE(form->Model().Modified);
 
   const std::string second = Folder() + "second.htp";
   prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(second));
@@ -233,8 +233,8 @@ TEST_F(ProjectCommands, SaveAsMovesTheProjectToTheNewFileAndCancelKeepsIt) {
   EXPECT_EQ(saved.FtpPort, "2121");
   FileUsers(first, &saved);
   EXPECT_EQ(saved.FtpPort, "21");  // the old file keeps what it had
-  EXPECT_EQ(form->ProjectFileName, second);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, second);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + second));
 }
 
@@ -263,16 +263,16 @@ TEST_F(ProjectCommands, ANamedProjectWhoseFileCannotBeWrittenStaysAsItWas) {
   Seed({"alice"});
   prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(path));
   Click(form->TbnSaveProject);
-  ASSERT_EQ(form->ProjectFileName, path);
+  ASSERT_EQ(form->Model().FileName, path);
   fs::remove_all(Folder() + "sub");
 
   form->EdtHost->setText("changed");
   prompts.Expect(Kind::Error);
   Click(form->TbnSaveProject);
   EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Can't save project as " + path));
-  EXPECT_TRUE(form->Modified);
-  EXPECT_FALSE(form->Untitled);
-  EXPECT_EQ(form->ProjectFileName, path);
+  EXPECT_TRUE(form->Model().Modified);
+  EXPECT_FALSE(form->Model().Untitled);
+  EXPECT_EQ(form->Model().FileName, path);
 
   // Yes at the question names the file and fails the same way; Open stops there.
   prompts.Expect(Kind::Confirm, Button::Yes);
@@ -281,7 +281,7 @@ TEST_F(ProjectCommands, ANamedProjectWhoseFileCannotBeWrittenStaysAsItWas) {
   EXPECT_EQ(prompts.Asked()[prompts.Asked().size() - 2].text, NamedQuestion(path));
   EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Can't save project as " + path));
   EXPECT_EQ(ListNames(), std::vector<std::string>{"alice"});
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 }
 
 TEST_F(ProjectCommands, YesOnANamedProjectWritesItsFileWithoutADialog) {
@@ -294,8 +294,8 @@ TEST_F(ProjectCommands, YesOnANamedProjectWritesItsFileWithoutADialog) {
   pellora::ProjectSettings saved;
   EXPECT_EQ(FileUsers(path, &saved), std::vector<std::string>{"zed"});
   EXPECT_EQ(saved.FtpHost, "new.test");
-  EXPECT_TRUE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_TRUE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) {
@@ -304,7 +304,7 @@ TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) 
   Click(form->TbnOpenProject);
   Seed({"amy"});
   form->EdtHost->setText("new.test");
-  ASSERT_TRUE(form->Modified);
+  ASSERT_TRUE(form->Model().Modified);
 
   QTest::mouseClick(form->BtnExit, Qt::LeftButton);  // no question about the changes
   EXPECT_FALSE(form->isVisible());
@@ -323,9 +323,9 @@ TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) 
   Stop();
   Start();
   EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + LastState()));
-  EXPECT_EQ(form->ProjectFileName, LastState());
-  EXPECT_FALSE(form->Untitled);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_EQ(form->Model().FileName, LastState());
+  EXPECT_FALSE(form->Model().Untitled);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(ListNames(), (std::vector<std::string>{"amy", "zed"}));
   EXPECT_EQ(ViewNames(), ListNames());
   EXPECT_EQ(form->EdtHost->text(), "new.test");

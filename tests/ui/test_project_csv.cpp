@@ -19,7 +19,7 @@ TEST_F(CsvButtons, ExportWritesEveryUserWhateverTheViewShowsAndMarksNothing) {
   Seed({"alice"}, /*disabled=*/true);
   form->MIViewDisabledUsers->trigger();
   ASSERT_EQ(ViewNames(), std::vector<std::string>{"alice"});
-  form->Modified = false;
+  form->Model().Modified = false;
 
   const std::string path = Folder() + "users.csv";
   prompts.ExpectPath(Kind::SaveFile, QString::fromStdString(path));
@@ -27,7 +27,7 @@ TEST_F(CsvButtons, ExportWritesEveryUserWhateverTheViewShowsAndMarksNothing) {
   EXPECT_EQ(prompts.LastAsked().text, "User list files (*.csv)");
   EXPECT_EQ(prompts.LastAsked().caption, "csv");  // the default extension
   EXPECT_EQ(ReadFile(path), "\"alice\",\"pw-alice\",\"false\"\r\n\"bob\",\"pw-bob\",\"true\"\r\n");
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(prompts.Asked().size(), 1u);  // no message after writing
 
   // Cancelled: nothing written, nothing shown.
@@ -38,7 +38,7 @@ TEST_F(CsvButtons, ExportWritesEveryUserWhateverTheViewShowsAndMarksNothing) {
 
 TEST_F(CsvButtons, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
   Seed({"bob"});
-  form->Modified = false;
+  form->Model().Modified = false;
   fs::create_directory(Folder() + "folder");
   std::ofstream(Folder() + "plain", std::ios::binary) << "kept";
   std::ofstream(Folder() + "read-only.csv", std::ios::binary) << "kept";
@@ -57,14 +57,14 @@ TEST_F(CsvButtons, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
   EXPECT_TRUE(fs::is_empty(Folder() + "folder"));
   EXPECT_EQ(ReadFile(Folder() + "plain"), "kept");
   EXPECT_EQ(ReadFile(Folder() + "read-only.csv"), "kept");
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
   const std::string path = Folder() + "in.csv";
   std::ofstream(path, std::ios::binary) << "\"carl\",\"c1\",\"true\"\r\n\"amy\",\"a1\",\"FALSE\",\"a@x.test\",\"Amy\",\"x\"\r\n";
   Seed({"bob"});
-  form->Modified = false;
+  form->Model().Modified = false;
 
   for (int round = 0; round < 2; ++round) {
     prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(path));
@@ -74,7 +74,7 @@ TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
   EXPECT_EQ(prompts.LastAsked().caption, "");  // no default extension when opening
   EXPECT_EQ(ListNames(), (std::vector<std::string>{"amy", "amy", "bob", "carl", "carl"}));
   EXPECT_EQ(ViewNames(), ListNames());  // the view was rebuilt
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   EXPECT_TRUE(form->Users().FindUser("amy")->Disabled);
 
   // Under a filter, the rebuilt view keeps to it.
@@ -87,12 +87,12 @@ TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
 TEST_F(CsvButtons, ImportMarksTheProjectBeforeReadingButNotWhenCancelled) {
   prompts.ExpectPath(Kind::OpenFile, QString());
   QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 
   // The chosen file vanished before it was read: no users, no message, but marked.
   prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(Folder() + "gone.csv"));
   QTest::mouseClick(form->btnloadcsv, Qt::LeftButton);
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   EXPECT_EQ(form->Users().CountUsers(), 0u);
   EXPECT_EQ(prompts.Asked().size(), 2u);
 }

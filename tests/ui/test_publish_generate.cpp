@@ -102,7 +102,7 @@ TEST_F(Generate, WritesBothFilesFromTheFieldsAndShowsTheReport) {
   form->EdtFtpServerPath->setText("/srv/site/");
   form->ShowStep(2);
   DirtyLog();
-  form->Modified = false;
+  form->Model().Modified = false;
 
   Click(form->BtnGenerate);
 
@@ -110,7 +110,7 @@ TEST_F(Generate, WritesBothFilesFromTheFieldsAndShowsTheReport) {
             (QStringList{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", ""}));
   EXPECT_TRUE(log->isVisible());
   ExpectLogAtRest();
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(form->CurrentStep, 2);
   EXPECT_TRUE(prompts.Asked().empty());
 
@@ -190,7 +190,7 @@ TEST_F(SaveNow, AsksPerFileAndReportsEachCopy) {
   Write(In(".htaccess"), "kept\r\n");
   Write(In(".htpasswd"), "replaced\r\n");
   form->EdtDirectory->setText(" " + target.path() + "/ ");
-  form->Modified = false;
+  form->Model().Modified = false;
   DirtyLog();
   prompts.Expect(Kind::AskReplace, Button::No);
   prompts.Expect(Kind::AskReplace, Button::Yes);
@@ -209,7 +209,7 @@ TEST_F(SaveNow, AsksPerFileAndReportsEachCopy) {
   EXPECT_EQ(Read(In(".htpasswd")), Read(Working(".htpasswd")));
   EXPECT_TRUE(log->isVisible());
   ExpectLogAtRest();
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(SaveNow, AFolderThatDoesNotExistIsOnlyReported) {
@@ -228,7 +228,7 @@ TEST_F(SaveNow, AFolderThatDoesNotExistIsOnlyReported) {
 
 TEST_F(SaveNow, AnEmptyFieldAsksForTheFolder) {
   Generated();
-  form->Modified = false;
+  form->Model().Modified = false;
   DirtyLog();
 
   prompts.ExpectPath(Kind::ChooseFolder, "");
@@ -236,14 +236,14 @@ TEST_F(SaveNow, AnEmptyFieldAsksForTheFolder) {
   ASSERT_EQ(prompts.Asked().size(), 1u);
   EXPECT_EQ(prompts.LastAsked().caption, "Save to directory:");
   EXPECT_FALSE(log->isVisible());
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
   EXPECT_TRUE(form->EdtDirectory->text().isEmpty());
   EXPECT_TRUE(fs::is_empty(Dir()));
 
   prompts.ExpectPath(Kind::ChooseFolder, target.path());
   Click(form->BtnSaveNow);
   EXPECT_EQ(form->EdtDirectory->text(), target.path());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   EXPECT_EQ(log->Lines(), Report("OK!", "OK!"));
   EXPECT_TRUE(log->isVisible());
   ExpectLogAtRest();
@@ -253,16 +253,16 @@ TEST_F(SaveNow, AnEmptyFieldAsksForTheFolder) {
 
 TEST_F(SaveNow, BrowseMarksTheProjectEvenForTheSameFolder) {
   form->EdtDirectory->setText(target.path());
-  form->Modified = false;
+  form->Model().Modified = false;
   prompts.ExpectPath(Kind::ChooseFolder, "");
   Click(form->BtnBrowse);
   EXPECT_EQ(form->EdtDirectory->text(), target.path());
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 
   prompts.ExpectPath(Kind::ChooseFolder, target.path());
   Click(form->BtnBrowse);
   EXPECT_EQ(form->EdtDirectory->text(), target.path());
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
   EXPECT_FALSE(log->isVisible());
 }
 

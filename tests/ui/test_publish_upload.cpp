@@ -69,7 +69,7 @@ TEST_F(Upload, ChecksTheFieldsInOrderBeforeTheGeneratedFiles) {
   form->EdtPort->setText("abc");
   form->EdtUser->clear();
   form->EdtWebDirectory->setText(" ");
-  form->Modified = false;
+  form->Model().Modified = false;
   DirtyLog();
   auto clickAndExpect = [&](const char* text) {
     SCOPED_TRACE(text);
@@ -81,13 +81,13 @@ TEST_F(Upload, ChecksTheFieldsInOrderBeforeTheGeneratedFiles) {
 
   clickAndExpect("Please input Ftp Server host name or ip address.");
   EXPECT_EQ(form->EdtPort->text(), "abc");  // the port is not looked at before a host is given
-  EXPECT_FALSE(form->Modified);
+  EXPECT_FALSE(form->Model().Modified);
 
   form->EdtHost->setText("127.0.0.1");
-  form->Modified = false;
+  form->Model().Modified = false;
   clickAndExpect("Please input user name.");
   EXPECT_EQ(form->EdtPort->text(), "21");
-  EXPECT_TRUE(form->Modified);
+  EXPECT_TRUE(form->Model().Modified);
 
   form->EdtUser->setText("bob");
   clickAndExpect("Please input the FTP path of the web directory to be password protected.");

@@ -1,0 +1,102 @@
+#include "core/ProjectSettings.h"
+
+#include <array>
+
+#include "core/Text.h"
+
+namespace pellora {
+
+namespace {
+
+using S = ProjectSettings;
+
+// Each of these texts goes into one quoted argument that the server reads as
+// an expression: a quote ends it early, "%{" starts a variable that is either
+// unknown or replaced, and a line break cuts the line in two; either way
+// every request of the folder fails. A lone "%" passes unharmed.
+bool BreaksQuotedExpression(std::string_view text) {
+  return text.find('"') != std::string_view::npos || text.find("%{") != std::string_view::npos || HasControl(text);
+}
+
+// The two paths end up in one line of .htaccess, which a line break would cut.
+std::optional<std::string> CheckServerPath(std::string_view value) {
+  if (!HasControl(value)) return std::nullopt;
+  return "The FULL HOST path of your FTP server must not contain a control character.";
+}
+
+std::optional<std::string> CheckAuthUserFile(std::string_view value) {
+  if (!HasControl(value)) return std::nullopt;
+  return "The remote FTP path of the .htpasswd file must not contain a control character.";
+}
+
+// In AuthName a backslash escapes what follows; in the error page it stays
+// a backslash.
+std::optional<std::string> CheckAuthName(std::string_view value) {
+  if (value.find('\\') == std::string_view::npos && !BreaksQuotedExpression(value)) return std::nullopt;
+  return "The text shows in the password dialog must not contain a double quote (\"), a backslash (\\), \"%{\" or a "
+         "control character.";
+}
+
+std::optional<std::string> CheckErrorPage(std::string_view value) {
+  if (!BreaksQuotedExpression(value)) return std::nullopt;
+  return "The error page address must not contain a double quote (\"), \"%{\" or a control character.";
+}
+
+// clang-format off
+constexpr std::array kRows{
+  SettingRow{Field::AuthUserFile, "AUTHUSERFILE", &S::AuthUserFile, nullptr, "/", "", 0,
+             "Please define remote FTP path of the .htpasswd file.", CheckAuthUserFile},
+  SettingRow{Field::FtpServerPath, "FTPSERVERPATH", &S::FtpServerPath, nullptr, "/home/yourloginname/", "", 2,
+             "Please define FULL HOST path of your FTP server.", CheckServerPath},
+  SettingRow{Field::AuthName, "AUTHNAME", &S::AuthName, nullptr, "Members Only Area", "", 1,
+             "Please define text shows in the password dialog.", CheckAuthName},
+  SettingRow{Field::RedirectError, "REDIRECTERROR", nullptr, &S::RedirectError, "0", "0", 4, nullptr, nullptr},
+  SettingRow{Field::RedirectErrorPage, "REDIRECTERRORPAGE", &S::RedirectErrorPage, nullptr, kDefaultErrorPage,
+             kDefaultErrorPage, 5, nullptr, CheckErrorPage},
+  SettingRow{Field::ToFtpServer, "TOFTPSERVER", nullptr, &S::ToFtpServer, "1", "1", 3, nullptr, nullptr},
+  SettingRow{Field::FtpHost, "FTPHOST", &S::FtpHost, nullptr, "", "", 6,
+             "Please input Ftp Server host name or ip address.", nullptr},
+  SettingRow{Field::FtpPort, "FTPPORT", &S::FtpPort, nullptr, "21", "21", 7, nullptr, nullptr},
+  SettingRow{Field::FtpUser, "FTPUSER", &S::FtpUser, nullptr, "", "", 8, "Please input user name.", nullptr},
+  SettingRow{Field::FtpPassword, "FTPPASSWORD", &S::FtpPassword, nullptr, "", "", 9, nullptr, nullptr},
+  SettingRow{Field::FtpWebDirectory, "FTPWEBDIRECTORY", &S::FtpWebDirectory, nullptr, "/public_html/",
+             "/public_html/", 10, "Please input the FTP path of the web directory to be password protected.", nullptr},
+  SettingRow{Field::LocalDirectory, "LOCALDIRECTORY", &S::LocalDirectory, nullptr, "", "", 11, nullptr, nullptr},
+  SettingRow{Field::FtpPassive, "FTPPASSIVE", nullptr, &S::FtpPassive, "1", "1", 12, nullptr, nullptr},
+};
+// clang-format on
+
+constexpr const char* kErrorCaption = "Error!";
+
+}  // namespace
+
+ProjectSettings::ProjectSettings() {
+  for (const SettingRow& row : kRows) {
+    if (row.Text) this->*row.Text = row.Default;
+    else this->*row.Flag = std::string_view(row.Default) == "1";
+  }
+}
+
+std::span<const SettingRow> SettingRows() { return kRows; }
+
+const SettingRow* RowOf(Field field) {
+  for (const SettingRow& row : kRows)
+    if (row.Id == field) return &row;
+  return nullptr;
+}
+
+std::optional<Refusal> RefuseMissing(const ProjectSettings& settings, Field setting) {
+  const SettingRow* row = RowOf(setting);
+  if (!row || !row->Missing || !row->Text || !TrimView(settings.*row->Text).empty()) return std::nullopt;
+  return Refusal{setting, row->Missing, kErrorCaption};
+}
+
+std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field setting) {
+  const SettingRow* row = RowOf(setting);
+  if (!row || !row->Check || !row->Text) return std::nullopt;
+  if (std::optional<std::string> text = row->Check(TrimView(settings.*row->Text)))
+    return Refusal{setting, std::move(*text), kErrorCaption};
+  return std::nullopt;
+}
+
+}  // namespace pellora
