@@ -14,12 +14,18 @@
 #include <fstream>
 #include <memory>
 
+#include "common/Files.h"
+#include "common/Logs.h"
 #include "core/ProjectSettings.h"
+#include "ftp/Upload.h"
+#include "generate/AccessFiles.h"
+#include "generate/LocalSave.h"
 #include "platform/WorkingFolder.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/FormAbout.h"
 #include "ui/FormLog.h"
+#include "ui/FieldControls.h"
 #include "ui/FormMain.h"
 
 namespace {
@@ -351,6 +357,59 @@ TEST_F(MainWindow, AMegabytePastedIntoAFieldIsKeptAndTheWindowStaysUsable) {
   EXPECT_EQ(form->EdtHost->text().size(), big.size() + 1);
   QTest::mouseClick(form->BtnBack, Qt::LeftButton);
   ExpectStep(2);
+}
+
+// Every refusal the layers below the window can return, and the page and
+// control the window shows for it.
+TEST_F(MainWindow, EveryRefusalOfTheLayersHasItsPageAndControl) {
+  using namespace pellora;
+  pellora::testing::TempDir dir;
+  std::filesystem::remove(WorkingFile(kHtaccessName));
+  dir.Write(kHtaccessName, "x");
+  dir.Write(kHtpasswdName, "x");
+  pellora::testing::StringLog log;
+  UserList none, one;
+  one.AppendUser({"bob", "pw"});
+  ProjectSettings base;
+  base.FtpHost = "h";
+  base.FtpUser = "u";
+  auto with = [&](auto change) {
+    ProjectSettings s = base;
+    change(s);
+    return s;
+  };
+  struct Case {
+    std::optional<Refusal> refusal;
+    int step;
+    const char* control;
+  };
+  const Case cases[] = {
+      {CheckGenerate(none, base), 0, nullptr},
+      {CheckGenerate(one, with([](auto& s) { s.AuthUserFile = " "; })), 1, "EdtAuthUserFile"},
+      {CheckGenerate(one, with([](auto& s) { s.FtpServerPath = ""; })), 1, "EdtFtpServerPath"},
+      {CheckGenerate(one, with([](auto& s) { s.AuthName = "\\"; })), 1, "EdtAuthName"},
+      {CheckGenerate(one, with([](auto& s) { s.RedirectError = true, s.RedirectErrorPage = "\""; })), 1, "edtErrPage"},
+      {CheckUploadInputs(with([](auto& s) { s.FtpHost = ""; })).Refused, 3, "EdtHost"},
+      {CheckUploadInputs(with([](auto& s) { s.FtpUser = ""; })).Refused, 3, "EdtUser"},
+      {CheckUploadInputs(with([](auto& s) { s.FtpWebDirectory = ""; })).Refused, 3, "EdtWebDirectory"},
+      {CheckUploadInputs(base).Refused, 2, "BtnGenerate"},
+      {SaveNow(dir.File("none"), {}, log, dir.File("none")).Refused, 2, "BtnGenerate"},
+      {SaveNow(dir.File("none"), {}, log, dir.Path()).Refused, 3, "EdtDirectory"},
+      {PreviewRefusal(), 2, "BtnGenerate"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(c.refusal);
+    SCOPED_TRACE(c.refusal->Text);
+    EXPECT_EQ(PlaceOf(c.refusal->Target).Step, c.step);
+    QWidget* control = ControlOf(*form, c.refusal->Target);
+    if (!c.control) {
+      EXPECT_EQ(control, nullptr);
+      continue;
+    }
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->objectName(), c.control);
+    EXPECT_TRUE(form->PageControlMain->widget(c.step)->isAncestorOf(control));
+  }
 }
 
 TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
