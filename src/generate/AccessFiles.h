@@ -12,6 +12,10 @@
 
 namespace pellora {
 
+// Generating answers with values: a Refusal before anything is written, then
+// what was written, reported line by line to the log. Nothing here raises for
+// what the files or the folder do.
+
 inline constexpr const char* kHtaccessName = ".htaccess";
 inline constexpr const char* kHtpasswdName = ".htpasswd";
 

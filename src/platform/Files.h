@@ -5,6 +5,9 @@
 
 namespace pellora {
 
+// File helpers answer with a value (false, nothing) and never raise for what
+// the file system does.
+
 // What a symbolic link at the path being written stands for.
 enum class AtLink {
   // A file of a folder the program writes into (generated and published

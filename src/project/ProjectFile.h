@@ -6,6 +6,9 @@
 
 namespace pellora {
 
+// Reading and writing project and CSV files answers with a value (false when
+// a file cannot be read or written) and never raises for what a file holds.
+
 // Project files (.htp and config.htp): INI text with one section per user,
 // "USER0", "USER1", ... in list order, then "GENERAL" with "USERCOUNT" and
 // the settings, each under the key and with the default its row of the
