@@ -56,37 +56,39 @@ TEST(ProjectFile, RoundTripKeepsEveryFieldAndTrimsSettings) {
   users.AppendUser(User("zed", "pw1", false, "z@example.org", "Zed Z", "one line"));
   users.AppendUser(User("alice", "p=w;2", true, "", "", "first\r\nsecond\r\n\r\nfourth"));
   users.AppendUser(User("Jos\xC3\xA9", "", false, "a@b", "Jos\xC3\xA9 M\xC3\xBCller", ""));
-  ProjectSettings settings;
-  settings.AuthUserFile = "  /home/me/.htpasswd \t";
-  settings.FtpServerPath = "\t/home/me/ ";
-  settings.AuthName = " Members  Area ";
-  settings.RedirectError = true;
-  settings.RedirectErrorPage = " http://x.example/e.htm";
-  settings.ToFtpServer = false;
-  settings.FtpHost = " ftp.example.org ";
-  settings.FtpPort = " 2121 ";
-  settings.FtpUser = " me";
-  settings.FtpPassword = "s3cret ";
-  settings.FtpWebDirectory = " /www/ ";
-  settings.LocalDirectory = " /tmp/out ";
-  settings.FtpPassive = false;
+  // Each text setting as typed and as it must come back.
+  const struct {
+    std::string ProjectSettings::*member;
+    const char* typed;
+    const char* stored;
+  } texts[] = {
+      {&ProjectSettings::AuthUserFile, "  /home/me/.htpasswd \t", "/home/me/.htpasswd"},
+      {&ProjectSettings::FtpServerPath, "\t/home/me/ ", "/home/me/"},
+      {&ProjectSettings::AuthName, " Members  Area ", "Members  Area"},
+      {&ProjectSettings::RedirectErrorPage, " http://x.example/e.htm", "http://x.example/e.htm"},
+      {&ProjectSettings::FtpHost, " ftp.example.org ", "ftp.example.org"},
+      {&ProjectSettings::FtpPort, " 2121 ", "2121"},
+      {&ProjectSettings::FtpUser, " me", "me"},
+      {&ProjectSettings::FtpPassword, "s3cret ", "s3cret"},
+      {&ProjectSettings::FtpWebDirectory, " /www/ ", "/www/"},
+      {&ProjectSettings::LocalDirectory, " /tmp/out ", "/tmp/out"},
+  };
+  ProjectSettings settings, trimmed;
+  for (const auto& text : texts) {
+    settings.*text.member = text.typed;
+    trimmed.*text.member = text.stored;
+  }
+  for (ProjectSettings* s : {&settings, &trimmed}) {
+    s->RedirectError = true;
+    s->ToFtpServer = false;
+    s->FtpPassive = false;
+  }
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, settings));
 
   Loaded back;
   Load(dir.File("p.htp"), back);
   ASSERT_TRUE(back.ok);
   EXPECT_EQ(AllFields(back.users), AllFields(users));
-  ProjectSettings trimmed = settings;
-  trimmed.AuthUserFile = "/home/me/.htpasswd";
-  trimmed.FtpServerPath = "/home/me/";
-  trimmed.AuthName = "Members  Area";
-  trimmed.RedirectErrorPage = "http://x.example/e.htm";
-  trimmed.FtpHost = "ftp.example.org";
-  trimmed.FtpPort = "2121";
-  trimmed.FtpUser = "me";
-  trimmed.FtpPassword = "s3cret";
-  trimmed.FtpWebDirectory = "/www/";
-  trimmed.LocalDirectory = "/tmp/out";
   EXPECT_EQ(back.settings, trimmed);
 }
 

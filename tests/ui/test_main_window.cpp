@@ -360,8 +360,8 @@ TEST_F(MainWindow, AMegabytePastedIntoAFieldIsKeptAndTheWindowStaysUsable) {
 }
 
 // Every refusal the layers below the window can return, and the page and
-// control the window shows for it.
-TEST_F(MainWindow, EveryRefusalOfTheLayersHasItsPageAndControl) {
+// control the window shows for it; every setting has its control.
+TEST_F(MainWindow, EveryRefusalAndSettingHasItsPageAndControl) {
   using namespace pellora;
   pellora::testing::TempDir dir;
   std::filesystem::remove(WorkingFile(kHtaccessName));
@@ -410,6 +410,8 @@ TEST_F(MainWindow, EveryRefusalOfTheLayersHasItsPageAndControl) {
     EXPECT_EQ(control->objectName(), c.control);
     EXPECT_TRUE(form->PageControlMain->widget(c.step)->isAncestorOf(control));
   }
+  // Every setting is bound to a control of its own.
+  for (const SettingRow& row : SettingRows()) EXPECT_NE(ControlOf(*form, row.Id), nullptr) << row.Key;
 }
 
 TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
