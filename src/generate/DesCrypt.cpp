@@ -23,6 +23,7 @@ using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 
 // The tables of the Data Encryption Standard, as 1-based bit numbers.
+// clang-format off
 constexpr std::array<int, 64> kIP = {
     58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
     62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
@@ -71,6 +72,7 @@ constexpr std::array<std::array<int, 64>, 8> kS = {{
      7,  4,  12, 5,  6,  11, 0,  14, 9,  2,  7,  11, 4,  1,  9,  12, 14, 2,  0,  6,  10, 13,
      15, 3,  5,  8,  2,  1,  14, 7,  4,  10, 8,  13, 15, 12, 9,  0,  3,  5,  6,  11},
 }};
+// clang-format on
 
 // A mistyped S-box entry would still give 13 plausible characters; make it fail the build.
 constexpr bool EveryRowIsAPermutation() {
