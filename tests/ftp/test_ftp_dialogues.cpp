@@ -1,5 +1,5 @@
-// Sessions of the FTP client written as transcripts: what the client is
-// asked to do, what the server says ("S: "), what the client must send
+// Sessions of the FTP client written as transcripts, one file each in
+// transcripts/: what the client is asked to do, what the server says ("S: "), what the client must send
 // ("C: "), and what the caller sees ("expect: " the events and errors in
 // their order). One test plays every transcript against the scripted server.
 //
@@ -16,7 +16,9 @@
 //                    "error TEXT", separated by " | "
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -33,87 +35,23 @@ using namespace pellora::testing;
 namespace {
 
 struct Transcript {
-  const char* name;
-  const char* text;
+  std::string name;  // the file's name without ".txt"
+  std::string text;
 };
 
 void PrintTo(const Transcript& t, std::ostream* out) { *out << t.name; }
 
+// Every transcript of the folder, in name order.
+std::vector<Transcript> Transcripts() {
+  std::vector<Transcript> all;
+  for (const auto& entry : std::filesystem::directory_iterator(PELLORA_SOURCE_DIR "/tests/ftp/transcripts"))
+    if (entry.path().extension() == ".txt") all.push_back({entry.path().stem().string(), ReadFile(entry.path())});
+  std::ranges::sort(all, {}, &Transcript::name);
+  return all;
+}
+
 const std::string kFile = "ann:abJnggxhB/yWI\r\n";
 
-const Transcript kTranscripts[] = {
-    {"GreetingOfSeveralLinesEndsAtItsCodeAndASpace", R"(
-client: connect, cwd /
-S: 220-Welcome
-S: Rules apply
-S: 230 this line is text too
-S:  220 and so is this one
-S: 220-and this one
-S: 220 Ready
-C: USER bob
-S: 331 password please
-C: PASS secret
-S: 230 in
-C: CWD /
-S: 530-Not logged in.
-S: 530
-expect: connect | failure 0 | error 530-Not logged in.
-)"},
-    {"ShortLinesAreTextAndTheBareCodeEndsTheReply", R"(
-client: connect
-S: 220 ready
-C: USER bob
-S: 331-Password
-S: ok
-S: 331
-C: PASS secret
-S: 530 Login incorrect.
-C: QUIT
-S: 221 bye
-expect: connection failed | error 530 Login incorrect.
-)"},
-    {"ReplyOfTheMostLinesAllowedIsRead", R"(
-client: connect
-S: 220-Welcome
-S*9998@0: text
-S: 220 Ready
-C: USER bob
-S: 230 in
-expect: connect
-)"},
-    {"ReplyOfOneLineMoreFailsTheConnection", R"(
-client: connect
-S: 220-Welcome
-S*9999@0: text
-S: 220 Ready
-C: QUIT
-S: 221 bye
-expect: error Reply longer than 10000 lines
-)"},
-    {"RefusedFinalReplyAfterTheDataFailsTheStore", R"(
-client: connect, stor .htpasswd, cwd /
-S: 220 ready
-C: USER bob
-S: 230 in
-C: PASV
-S: 227 Entering Passive Mode ({pasv})
-C: STOR .htpasswd
-S: 150 go
-data:
-S: 451-Local error in processing.
-S: 451 Nothing stored.
-C: CWD /
-S: 250 ok
-expect: connect | failure 9 | error 451-Local error in processing. | success 0
-)"},
-    {"TricklingReplyTimesOutAsAWhole", R"(
-client: timeout 300, connect
-S: 220-Hello
-S*200@50: 220-still here
-C: QUIT
-expect: error Socket readln aborted
-)"},
-};
 
 std::vector<std::string> Split(const std::string& text, const std::string& separator) {
   std::vector<std::string> parts;
@@ -132,7 +70,7 @@ struct Parsed {
   std::vector<std::string> expect;
 };
 
-Parsed Parse(const char* text) {
+Parsed Parse(const std::string& text) {
   Parsed p;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
@@ -223,7 +161,7 @@ TEST_P(FtpDialogue, RunsAsTranscribed) {
   EXPECT_EQ(traced.events, p.expect);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transcripts, FtpDialogue, ::testing::ValuesIn(kTranscripts),
+INSTANTIATE_TEST_SUITE_P(Transcripts, FtpDialogue, ::testing::ValuesIn(Transcripts()),
                          [](const ::testing::TestParamInfo<Transcript>& info) { return info.param.name; });
 
 }  // namespace
