@@ -104,19 +104,19 @@ void TFtpClient::Connect() {
   TSockConnection::Connect();
   try {
     std::string greeting = RequireReply(ReadReplyLine());
-    if (ReplyNumber() > 400) {
+    if (Refuses(FtpStep::Greeting, ReplyNumber())) {
       if (OnConnectionFailed) OnConnectionFailed();
       throw FTPException(WithoutLineEnd(greeting));
     }
     auto login = [this](const std::string& command) {
       std::string reply = Transaction(command);
-      if (ReplyNumber() > 400 && ReplyNumber() < 600) {
+      if (Refuses(FtpStep::Login, ReplyNumber())) {
         if (OnConnectionFailed) OnConnectionFailed();
         throw FTPException(WithoutLineEnd(reply));
       }
     };
     login("USER " + UserID);
-    if (ReplyNumber() == 331) login("PASS " + Password);
+    if (ReplyNumber() == kPasswordWanted) login("PASS " + Password);
     if (OnConnect) OnConnect();
   } catch (...) {
     // Leave the server politely; the error that ended the login is the one
@@ -147,7 +147,7 @@ void TFtpClient::Disconnect() {
     throw;
   }
   TSockConnection::Disconnect();
-  if (code > 300 && code < 600) throw FTPException(WithoutLineEnd(reply));
+  if (Refuses(FtpStep::Quit, code)) throw FTPException(WithoutLineEnd(reply));
 }
 
 void TFtpClient::CheckAborted() {
@@ -166,15 +166,11 @@ void TFtpClient::Abort() {
 void TFtpClient::SendCommand(const std::string& command) {
   const TCmdType type = CommandType(command);
   SetCancel(false);
-  if (!Connected()) throw std::runtime_error("Not Connected");
+  if (!Connected()) throw ESockError("Not Connected");
   DiscardPending();
   std::string reply = Transaction(command);
-  if (ReplyNumber() >= 400 && ReplyNumber() <= 599) {
-    bool handled = false;
-    if (OnFailure) {
-      OnFailure(handled, type);
-      if (handled) return;
-    }
+  if (Refuses(FtpStep::Command, ReplyNumber())) {
+    if (OnFailure && OnFailure(type)) return;
     throw FTPException(WithoutLineEnd(reply));
   }
   if (OnSuccess) OnSuccess(type);
@@ -195,11 +191,11 @@ void TFtpClient::StoreFile(const std::string& localPath, const std::string& remo
   SetCancel(false);
   // A second upload started from inside the first one's wait must not touch
   // the data connection that the first one is still using.
-  if (data_) throw std::runtime_error("A file transfer is already running");
+  if (data_) throw ESockError("A file transfer is already running");
   bool refused = false;
   storeAborted_ = false;
   try {
-    if (!Connected()) throw std::runtime_error("Not Connected");
+    if (!Connected()) throw ESockError("Not Connected");
     std::unique_lock<std::recursive_mutex> lock(storeLock_);
     DiscardPending();
     StoreSteps(localPath, remoteName, refused);
@@ -208,11 +204,7 @@ void TFtpClient::StoreFile(const std::string& localPath, const std::string& remo
   } catch (...) {
     if (data_ && data_->TimedOut()) NoteTimedOut();
     data_.reset();
-    if (!refused && OnFailure) {
-      bool handled = false;
-      OnFailure(handled, TCmdType::CmdStor);
-      if (handled) return;
-    }
+    if (!refused && OnFailure && OnFailure(TCmdType::CmdStor)) return;
     throw;
   }
 }
@@ -224,7 +216,7 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
 
   {
     int fd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("Cannot open " + localPath + ": " + std::strerror(errno));
+    if (fd < 0) throw ESockError("Cannot open " + localPath + ": " + std::strerror(errno));
     ::close(fd);
   }
 
@@ -232,17 +224,13 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
   // as the error unless the event handled it.
   auto refuse = [&](const std::string& reply) {
     refused = true;
-    bool handled = false;
-    if (OnFailure) {
-      OnFailure(handled, TCmdType::CmdStor);
-      if (handled) return;
-    }
+    if (OnFailure && OnFailure(TCmdType::CmdStor)) return;
     throw FTPException(WithoutLineEnd(reply));
   };
 
   if (Passive) {
     std::string reply = Transaction("PASV");
-    if (ReplyNumber() >= 500) return refuse(reply);
+    if (Refuses(FtpStep::Pasv, ReplyNumber())) return refuse(reply);
     CheckAborted();
     // The server we are talking to, not a fresh lookup of its name, which
     // may give another machine of a round-robin name.
@@ -263,14 +251,14 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     const std::uint16_t port = data_->LocalPort();
     std::string reply = Transaction("PORT " + address + "," + std::to_string(port >> 8) + "," +
                                     std::to_string(port & 255));
-    if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+    if (Refuses(FtpStep::Port, ReplyNumber())) return refuse(reply);
     CheckAborted();
   }
 
   const std::string name =
       remoteName.empty() ? std::filesystem::path(localPath).filename().string() : remoteName;
   std::string reply = Transaction("STOR " + name);
-  if (ReplyNumber() > 300 && ReplyNumber() < 600) return refuse(reply);
+  if (Refuses(FtpStep::Stor, ReplyNumber())) return refuse(reply);
   CheckAborted();
 
   if (!Passive) {
@@ -284,7 +272,7 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
   // The file has gone, but it is stored only if the server says so: a full
   // disk or a quota shows only in this reply.
   const std::string verdict = RequireReply(ReadReplyLine());
-  if (ReplyNumber() >= 400 && ReplyNumber() <= 599) throw FTPException(WithoutLineEnd(verdict));
+  if (Refuses(FtpStep::Stored, ReplyNumber())) throw FTPException(WithoutLineEnd(verdict));
 }
 
 }  // namespace pellora

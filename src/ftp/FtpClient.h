@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ftp/ReplyCodes.h"
 #include "ftp/SockConnection.h"
 
 namespace pellora {
@@ -62,7 +63,9 @@ class TFtpClient : public TSockConnection {
 
   std::function<void()> OnConnect;
   std::function<void(TCmdType)> OnSuccess;
-  std::function<void(bool& handled, TCmdType)> OnFailure;
+  // Told of a refused command or a failed StoreFile; true: it has been dealt
+  // with, and the call returns without an error.
+  std::function<bool(TCmdType)> OnFailure;
 
   // Connects, reads the greeting and logs in; nothing at all when connected.
   void Connect() override;

@@ -77,7 +77,10 @@ Uploader::~Uploader() {
 
 void Uploader::Bind() {
   client_.OnHostResolved = [this] { log_.AddLine("  Host resolved"); };
-  client_.OnInvalidHost = [this](bool&) { log_.AddLine("  Unable to resolve host: " + host_); };
+  client_.OnInvalidHost = [this] {
+    log_.AddLine("  Unable to resolve host: " + host_);
+    return false;
+  };
   client_.OnConnectionFailed = [this] { log_.AddLine("  Connecting failed"); };
   client_.OnConnect = [this] {
     log_.AddLine("  Connected to host: " + host_);
@@ -87,9 +90,10 @@ void Uploader::Bind() {
     if (type == TCmdType::CmdCwd) log_.AddLine("  Changing remote working directory successfully");
     if (type == TCmdType::CmdStor) log_.AddLine("  Uploading successfully");
   };
-  client_.OnFailure = [this](bool&, TCmdType type) {
+  client_.OnFailure = [this](TCmdType type) {
     if (type == TCmdType::CmdCwd) log_.AddLine("Changing remote working directory failed.");
     if (type == TCmdType::CmdStor) log_.AddLine("Uploading failed.");
+    return false;
   };
 }
 

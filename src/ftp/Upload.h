@@ -1,3 +1,7 @@
+// Publishing over FTP, as the layers above see it. Inside this layer a
+// failure travels as an exception (ESockError, EAbortError, FTPException)
+// whose text is what the log shows; what is declared here answers with values
+// and never raises for what the server or the network does.
 #pragma once
 #include <cstdint>
 #include <filesystem>

@@ -153,9 +153,9 @@ TEST(FtpCommands, TypesRefusalsAndSuccessEvents) {
   t.client.SendCommand("CWD");
   EXPECT_EQ(ErrorOf([&] { t.client.SendCommand("cwd /missing"); }), "550 no such");
   bool handle = true;
-  t.client.OnFailure = [&](bool& handled, TCmdType type) {
+  t.client.OnFailure = [&](TCmdType type) {
     t.events.push_back("handled " + std::to_string(int(type)));
-    handled = handle;
+    return handle;
   };
   t.client.SetTransferType(1);  // refused but handled: no error
   t.client.SetTransferType(3);

@@ -65,9 +65,9 @@ TEST(SockConnection, NameLookupRaisesHostResolvedAndAnEmptyNameAsksForHelpOnce) 
 
   TSockConnection bad;
   int asked = 0;
-  bad.OnInvalidHost = [&](bool& handled) {
+  bad.OnInvalidHost = [&] {
     ++asked;
-    handled = true;  // one more lookup, which fails again
+    return true;  // one more lookup, which fails again
   };
   EXPECT_EQ(ErrorOf([&] { bad.Connect(); }), "Null Remote Address");
   EXPECT_EQ(asked, 1);

@@ -30,7 +30,10 @@ struct TracedClient {
     client.OnConnect = [this] { events.push_back("connect"); };
     client.OnConnectionFailed = [this] { events.push_back("connection failed"); };
     client.OnSuccess = [this](TCmdType t) { events.push_back("success " + std::to_string(int(t))); };
-    client.OnFailure = [this](bool&, TCmdType t) { events.push_back("failure " + std::to_string(int(t))); };
+    client.OnFailure = [this](TCmdType t) {
+      events.push_back("failure " + std::to_string(int(t)));
+      return false;
+    };
   }
 };
 
