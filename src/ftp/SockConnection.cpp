@@ -20,7 +20,7 @@ constexpr std::size_t kBlock = 65536;
 TSockConnection::TSockConnection() = default;
 
 TSockConnection::~TSockConnection() {
-  Stop(wait_);
+  CancelWaits(wait_);
   CloseSocket();
 }
 
@@ -99,7 +99,7 @@ void TSockConnection::Connect() {
 
 void TSockConnection::Disconnect() { CloseSocket(); }
 
-void TSockConnection::Abort() { Stop(wait_); }
+void TSockConnection::Abort() { CancelWaits(wait_); }
 
 void TSockConnection::Listen(std::uint32_t localAddress) {
   OpenFreshSocket();

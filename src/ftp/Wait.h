@@ -27,7 +27,7 @@ struct WaitState {
   std::chrono::steady_clock::time_point deadline{};
   bool hasDeadline = false;
   bool timedOut = false;         // the operation ended because nothing moved in time
-  bool cancel = false;           // set by Stop and by a deadline that ran out; the owner clears it
+  bool cancel = false;           // set by CancelWaits and by a deadline that ran out; the owner clears it
   std::uint64_t generation = 0;  // grows with every close of the descriptor
 };
 
@@ -36,8 +36,9 @@ struct WaitState {
 void StartOperation(WaitState& state, std::int32_t timeOutMs);
 // Progress: the wait gets its full time again.
 void RestartDeadline(WaitState& state, std::int32_t timeOutMs);
-// Every wait ends as Cancelled until the owner clears the flag.
-inline void Stop(WaitState& state) { state.cancel = true; }
+// The operator's Stop: every wait ends as Cancelled until the owner clears
+// the flag.
+inline void CancelWaits(WaitState& state) { state.cancel = true; }
 // The descriptor has gone: the wait on it ends as Closed.
 inline void NoteClosed(WaitState& state) { ++state.generation; }
 
@@ -57,9 +58,9 @@ struct WaitOn {
 };
 
 // Sleeps in poll() until on.fd is ready, calling the pump between short
-// slices; checks Stop, the deadline and a close before every slice. A passed
-// deadline sets timedOut and cancel. timeOutMs is read at every restart, as
-// the pump may change it. Raises ESockError when poll itself fails.
+// slices; checks the cancel flag, the deadline and a close at every slice. A
+// passed deadline sets timedOut and cancel. timeOutMs is read at every
+// restart, as the pump may change it. Raises ESockError when poll fails.
 WaitEnd Wait(WaitState& state, const WaitOn& on, const std::int32_t& timeOutMs, const EventPump& pump);
 
 }  // namespace pellora

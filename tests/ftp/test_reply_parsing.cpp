@@ -2,6 +2,7 @@
 // fuzzing or kept because a server could send it.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -79,4 +80,21 @@ TEST(ReplyLines, AnOverlongLineIsDroppedWithAnError) {
   EXPECT_EQ(TakeLine(received)->size(), 65536u);
   received = std::string(65536, 'x') + "\n";
   EXPECT_THROW(TakeLine(received), pellora::ESockError);
+}
+
+TEST(ReplyCodes, EachStepRefusesItsOwnRangeOfNumbers) {
+  using pellora::FtpStep;
+  const int numbers[] = {0, 300, 301, 400, 401, 499, 500, 599, 600, 2147483647};
+  const struct {
+    FtpStep step;
+    const char* refused;  // one mark per number: x refuses
+  } cases[] = {
+      {FtpStep::Greeting, "....xxxxxx"}, {FtpStep::Login, "....xxxx.."}, {FtpStep::Command, "...xxxxx.."},
+      {FtpStep::Pasv, "......xxxx"},     {FtpStep::Port, "..xxxxxx.."},  {FtpStep::Stor, "..xxxxxx.."},
+      {FtpStep::Stored, "...xxxxx.."},   {FtpStep::Quit, "..xxxxxx.."},
+  };
+  for (const auto& c : cases)
+    for (std::size_t i = 0; i < std::size(numbers); ++i)
+      EXPECT_EQ(pellora::Refuses(c.step, numbers[i]), c.refused[i] == 'x')
+          << "step " << int(c.step) << ", reply " << numbers[i];
 }

@@ -4,8 +4,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "common/Files.h"
 #include "ftp/SockConnection.h"
@@ -137,6 +140,35 @@ TEST(SockConnection, AbortOrDisconnectFromThePumpEndsAWaitingReadWithAnError) {
     EXPECT_EQ(c.Connected(), !disconnect);
     c.Disconnect();
   }
+}
+
+// A transport that has to send before it can receive, as an encrypting one
+// may: the connection must wait for the socket to take bytes, since none will
+// arrive from the silent peer.
+TEST(SockConnection, WaitsTheWayItsTransportAsks) {
+  struct SendsFirst : ByteTransport {
+    bool waited = false;
+    Moved Send(const char*, std::size_t size) override { return {static_cast<long>(size), 0, {}}; }
+    Moved Receive(char* data, std::size_t) override {
+      if (!std::exchange(waited, true)) return {0, 0, Direction::Write};
+      std::memcpy(data, "220 ok\r\n", 8);
+      return {8, 0, {}};
+    }
+    std::size_t Pending() override { return 0; }
+    void ShutdownSend() override {}
+  };
+  struct Connection : TSockConnection {
+    using TSockConnection::ReplaceTransport;
+  };
+  ScriptedFtpServer server([](ScriptedPeer& peer) { peer.WaitForClose(); });
+  Connection c;
+  c.Host = "127.0.0.1";
+  c.Port = server.Port();
+  c.TimeOut = 2000;
+  c.Connect();
+  c.ReplaceTransport(std::make_unique<SendsFirst>());
+  EXPECT_EQ(c.ReadLn(), "220 ok\r\n");
+  c.Disconnect();
 }
 
 TEST(SockConnection, PositiveTimeOutEndsTheWaitForALine) {
