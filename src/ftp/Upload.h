@@ -1,7 +1,3 @@
-// Publishing over FTP, as the layers above see it. Inside this layer a
-// failure travels as an exception (ESockError, EAbortError, FTPException)
-// whose text is what the log shows; what is declared here answers with values
-// and never raises for what the server or the network does.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +9,11 @@
 #include "ftp/FtpClient.h"
 
 namespace pellora {
+
+// Publishing over FTP: inside this layer a failure travels as an exception
+// (ESockError, EAbortError, FTPException) whose text is what the log shows;
+// what is declared here answers with values and never raises for what the
+// server or the network does.
 
 // What one upload works with, trimmed, with the local files it sends.
 struct UploadInputs {
