@@ -40,4 +40,3 @@ class Plain final : public ByteTransport {
 std::unique_ptr<ByteTransport> PlainTransport(int fd) { return std::make_unique<Plain>(fd); }
 
 }  // namespace pellora
-
