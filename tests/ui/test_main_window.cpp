@@ -16,6 +16,7 @@
 
 #include "common/Files.h"
 #include "common/Logs.h"
+#include "common/Users.h"
 #include "core/ProjectSettings.h"
 #include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
@@ -369,7 +370,7 @@ TEST_F(MainWindow, EveryRefusalAndSettingHasItsPageAndControl) {
   dir.Write(kHtpasswdName, "x");
   pellora::testing::StringLog log;
   UserList none, one;
-  one.AppendUser({"bob", "pw"});
+  one.AppendUser(pellora::testing::User("bob", "pw"));
   ProjectSettings base;
   base.FtpHost = "h";
   base.FtpUser = "u";
