@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <utility>
 
+#include "ftp/HostLookup.h"
+#include "ftp/LineReader.h"
+#include "ftp/Socket.h"
+
 namespace pellora {
 
 namespace {

@@ -10,14 +10,13 @@
 #include <vector>
 
 #include "ftp/ByteTransport.h"
-#include "ftp/HostLookup.h"
-#include "ftp/LineReader.h"
 #include "ftp/Sender.h"
-#include "ftp/Socket.h"
 #include "ftp/SocketErrors.h"
 #include "ftp/Wait.h"
 
 namespace pellora {
+
+struct SocketStream;
 
 // One TCP connection driven from the window's thread. Every operation looks
 // blocking to its caller and raises ESockError or EAbortError when it fails;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ftp/FtpClient.h"
+#include "ftp/LineReader.h"
 #include "ftp/SockConnection.h"
 
 using pellora::ParsePasvPort;

@@ -10,6 +10,7 @@
 
 #include "common/Files.h"
 #include "common/Logs.h"
+#include "ftp/HostLookup.h"
 #include "ftp/Upload.h"
 #include "platform/WorkingFolder.h"
 #include "support/ScriptedFtpServer.h"

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "ftp/FtpClient.h"
+#include "ftp/LineReader.h"
 #include "ftp/SockConnection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
