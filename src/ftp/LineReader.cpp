@@ -32,17 +32,7 @@ std::optional<std::string> ReceiveLine(const SocketStream& stream, std::string& 
     if (got.error == EINTR) continue;
     if (got.error) throw ESockError(ErrnoText(got.error));
     if (!got.blocked) return std::nullopt;
-    switch (WaitOnStream(stream, *got.blocked, false)) {
-      case WaitEnd::Ready:
-      case WaitEnd::Watched:
-        break;
-      case WaitEnd::Cancelled:
-      case WaitEnd::TimedOut:
-        stream.wait.cancel = false;
-        throw EAbortError("Socket readln aborted");
-      case WaitEnd::Closed:
-        throw ESockError(SocketErrorText(10057));
-    }
+    WaitOrRaise(stream, *got.blocked, false, "Socket readln aborted");
   }
 }
 

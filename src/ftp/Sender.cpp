@@ -91,18 +91,7 @@ void ReceiveToEnd(const SocketStream& stream, std::vector<char>& buffer, const s
       throw ESockError(ErrnoText(got.error));
     }
     if (!got.blocked) return;
-    switch (WaitOnStream(stream, *got.blocked, true)) {
-      case WaitEnd::Ready:
-      case WaitEnd::Watched:
-        break;
-      case WaitEnd::Cancelled:
-      case WaitEnd::TimedOut:
-        stream.wait.cancel = false;
-        close();
-        throw EAbortError("Socket send aborted");
-      case WaitEnd::Closed:
-        throw ESockError(SocketErrorText(10057));
-    }
+    WaitOrRaise(stream, *got.blocked, true, "Socket send aborted", close);
   }
 }
 

@@ -27,6 +27,22 @@ WaitEnd WaitOnStream(const SocketStream& stream, Direction direction, bool queue
   return Wait(stream.wait, on, stream.timeOut, stream.pump);
 }
 
+void WaitOrRaise(const SocketStream& stream, Direction direction, bool queueIsProgress, const char* abortText,
+                 const std::function<void()>& onAbort) {
+  switch (WaitOnStream(stream, direction, queueIsProgress)) {
+    case WaitEnd::Ready:
+    case WaitEnd::Watched:
+      return;
+    case WaitEnd::Cancelled:
+    case WaitEnd::TimedOut:
+      stream.wait.cancel = false;
+      if (onAbort) onAbort();
+      throw EAbortError(abortText);
+    case WaitEnd::Closed:
+      throw ESockError(SocketErrorText(10057));
+  }
+}
+
 std::optional<std::string> ConnectSocket(const SocketStream& stream, std::uint32_t address, std::uint16_t port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;

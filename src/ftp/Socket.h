@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,12 @@ struct SocketStream {
 
 // Waits until the stream's socket is ready that way; see Wait.
 WaitEnd WaitOnStream(const SocketStream& stream, Direction direction, bool queueIsProgress);
+
+// Waits as WaitOnStream does, and raises for every end but readiness: after
+// a Stop or a deadline the cancel flag is cleared, onAbort runs and
+// EAbortError says abortText; a closed socket raises ESockError.
+void WaitOrRaise(const SocketStream& stream, Direction direction, bool queueIsProgress, const char* abortText,
+                 const std::function<void()>& onAbort = {});
 
 // Connects the stream's non-blocking socket to an IPv4 address and port (host
 // byte order), waiting for the handshake within the running deadline. Nothing
