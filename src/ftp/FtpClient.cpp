@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "ftp/ReplyCodes.h"
+
 namespace pellora {
 
 namespace {

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/ReplyCodes.h"
 #include "ftp/SockConnection.h"
 
 namespace pellora {

@@ -8,6 +8,7 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/LineReader.h"
+#include "ftp/ReplyCodes.h"
 #include "ftp/SockConnection.h"
 
 using pellora::ParsePasvPort;
