@@ -69,9 +69,7 @@ struct TempDir {
   }
 };
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // Runs a program to its end with its output thrown away; seconds of wall time.
 double RunTimed(const std::vector<std::string>& argv) {
@@ -106,8 +104,7 @@ struct PyServer {
     pid = ::fork();
     if (pid == 0) {
       ::dup2(out[1], 1);
-      ::execl("/usr/bin/python3", "python3", script.c_str(), home.c_str(), "bench", "pw",
-              static_cast<char*>(nullptr));
+      ::execl("/usr/bin/python3", "python3", script.c_str(), home.c_str(), "bench", "pw", static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ::close(out[1]);
@@ -168,9 +165,19 @@ void UploadVsCurl(const char* self) {
   const std::string url = "ftp://127.0.0.1:" + std::to_string(server.port) + "/";
   const std::vector<std::string> ours = {self, "--upload-session", std::to_string(server.port),
                                          (dir.path / "local").string()};
-  const std::vector<std::string> curl = {"curl", "-s", "-S", "--disable-epsv", "-B", "-u", "bench:pw",
-                                         "-T", (dir.path / "local" / ".htpasswd").string(), url,
-                                         "-T", (dir.path / "local" / ".htaccess").string(), url + "public_html/"};
+  const std::vector<std::string> curl = {"curl",
+                                         "-s",
+                                         "-S",
+                                         "--disable-epsv",
+                                         "-B",
+                                         "-u",
+                                         "bench:pw",
+                                         "-T",
+                                         (dir.path / "local" / ".htpasswd").string(),
+                                         url,
+                                         "-T",
+                                         (dir.path / "local" / ".htaccess").string(),
+                                         url + "public_html/"};
   std::vector<double> a, b;
   RunTimed(ours);  // warm both up: page cache, the server's first session
   RunTimed(curl);

@@ -46,8 +46,8 @@ void FillUsers(UserList& users) {
       u.FullName = first + " " + last;
       u.Email = u.UserName + "@" + Draw(random, lower, 5, 10) + ".example.org";
     }
-    if (random() % 5 == 0) u.Notes = "Member since " + std::to_string(1990 + i % 35) + "\r\nPaid by invoice, " +
-                                      Draw(random, lower, 10, 40);
+    if (random() % 5 == 0)
+      u.Notes = "Member since " + std::to_string(1990 + i % 35) + "\r\nPaid by invoice, " + Draw(random, lower, 10, 40);
     users.InsertSorted(std::move(u));
   }
 }
@@ -100,6 +100,7 @@ int main() {
     if (!ok || users.CountUsers() != kUsers) status = 1;
   }
   std::error_code ec;
-  if (!std::getenv("PELLORA_BENCH_KEEP")) std::filesystem::remove_all(dir, ec); else std::printf("kept %s\n", dir.c_str());
+  if (!std::getenv("PELLORA_BENCH_KEEP")) std::filesystem::remove_all(dir, ec);
+  else std::printf("kept %s\n", dir.c_str());
   return status;
 }

@@ -39,8 +39,7 @@ struct OptionSpec {
 // the value of an option nor after "--".
 class Args {
  public:
-  Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
-       Secrets secrets = Secrets::None);
+  Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Secrets secrets = Secrets::None);
 
   const std::vector<std::string>& Positional() const { return positional_; }
   bool Has(const std::string& name) const { return options_.count(name) > 0; }

@@ -79,12 +79,20 @@ Exit status:
 using Command = int (*)(const std::vector<std::string>&);
 
 const std::map<std::string, Command>& Commands() {
-  static const std::map<std::string, Command> commands{
-      {"publish", CmdPublish},        {"generate", CmdGenerate},      {"upload", CmdUpload},
-      {"save", CmdSave},              {"users", CmdUsers},            {"series", CmdSeries},
-      {"import-csv", CmdImportCsv},   {"export-csv", CmdExportCsv},   {"hash", CmdHash},
-      {"verify", CmdVerify},          {"user add", CmdUserAdd},       {"user remove", CmdUserRemove},
-      {"user enable", CmdUserEnable}, {"user disable", CmdUserDisable}};
+  static const std::map<std::string, Command> commands{{"publish", CmdPublish},
+                                                       {"generate", CmdGenerate},
+                                                       {"upload", CmdUpload},
+                                                       {"save", CmdSave},
+                                                       {"users", CmdUsers},
+                                                       {"series", CmdSeries},
+                                                       {"import-csv", CmdImportCsv},
+                                                       {"export-csv", CmdExportCsv},
+                                                       {"hash", CmdHash},
+                                                       {"verify", CmdVerify},
+                                                       {"user add", CmdUserAdd},
+                                                       {"user remove", CmdUserRemove},
+                                                       {"user enable", CmdUserEnable},
+                                                       {"user disable", CmdUserDisable}};
   return commands;
 }
 

@@ -92,12 +92,9 @@ int RunSave(const std::string& directoryField, bool replace, const fs::path& fro
   const LocalSaveResult result = SaveNow(directoryField, prompts, log, from);
   switch (result.Outcome) {
     case LocalSaveOutcome::NotGenerated:
-    case LocalSaveOutcome::DirectoryMissing:
-      return Refuse(*result.Refused);
-    case LocalSaveOutcome::Cancelled:
-      return Refuse(kNoSaveDirectory);
-    case LocalSaveOutcome::Saved:
-      break;
+    case LocalSaveOutcome::DirectoryMissing: return Refuse(*result.Refused);
+    case LocalSaveOutcome::Cancelled: return Refuse(kNoSaveDirectory);
+    case LocalSaveOutcome::Saved: break;
   }
   if (result.HtaccessSaved && result.HtpasswdSaved) return kExitDone;
   if (keptExisting) PrintError("An existing file was left as it is; --replace replaces it.");

@@ -87,17 +87,17 @@ int CmdUsers(const std::vector<std::string>& args) {
 }
 
 int CmdUserAdd(const std::vector<std::string>& args) {
-  Args a(args, {{"--password-stdin", false},
-                {"--random", false},
-                {"--disabled", false},
-                {"--email", true},
-                {"--full-name", true},
-                {"--notes", true}},
+  Args a(args,
+         {{"--password-stdin", false},
+          {"--random", false},
+          {"--disabled", false},
+          {"--email", true},
+          {"--full-name", true},
+          {"--notes", true}},
          Secrets::StrayArguments);
   a.Expect({"PROJECT", "NAME"});
   a.AtMostOne({"--password-stdin", "--random"});
-  if (!a.Has("--password-stdin") && !a.Has("--random"))
-    throw UsageError("user add needs --password-stdin or --random");
+  if (!a.Has("--password-stdin") && !a.Has("--random")) throw UsageError("user add needs --password-stdin or --random");
 
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
@@ -188,8 +188,8 @@ int CmdSeries(const std::vector<std::string>& args) {
   if (settings.Count < kMinCount || settings.Count > kMaxCount)
     return Refuse("COUNT must be from " + std::to_string(kMinCount) + " to " + std::to_string(kMaxCount) + ", not " +
                   a.Positional()[1] + ".");
-  for (auto [value, name] : {std::pair{settings.UserLength, "--user-length"},
-                             std::pair{settings.PasswordLength, "--password-length"}})
+  for (auto [value, name] :
+       {std::pair{settings.UserLength, "--user-length"}, std::pair{settings.PasswordLength, "--password-length"}})
     if (value < kMinLength || value > kMaxLength)
       return Refuse(std::string(name) + " must be from " + std::to_string(kMinLength) + " to " +
                     std::to_string(kMaxLength) + ", not " + std::to_string(value) + ".");
@@ -270,7 +270,8 @@ int CmdExportCsv(const std::vector<std::string>& args) {
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
   const std::string& csvPath = a.Positional()[1];
-  if (DirectoryExists(csvPath) || !ExportCsvFile(csvPath, project.Users)) return Refuse("Can't write CSV file " + csvPath);
+  if (DirectoryExists(csvPath) || !ExportCsvFile(csvPath, project.Users))
+    return Refuse("Can't write CSV file " + csvPath);
   return kExitDone;
 }
 

@@ -3,6 +3,4 @@
 
 #include "cli/Commands.h"
 
-int main(int argc, char** argv) {
-  return pellora::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return pellora::cli::Run(std::vector<std::string>(argv + 1, argv + argc)); }

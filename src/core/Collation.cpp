@@ -54,8 +54,8 @@ std::u16string ToUtf16(std::string_view text) {
   std::u16string out(text.size() + 1, u'\0');
   int32_t length = 0;
   UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                       text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
   out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
   return out;
 }
@@ -68,9 +68,7 @@ int Compare(UCollator* collator, std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int CompareUserNames(std::string_view a, std::string_view b) {
-  return Compare(TertiaryCollator(), a, b);
-}
+int CompareUserNames(std::string_view a, std::string_view b) { return Compare(TertiaryCollator(), a, b); }
 
 std::string UserNameSortKey(std::string_view name) {
   std::u16string text = ToUtf16(name);
@@ -87,8 +85,6 @@ std::string UserNameSortKey(std::string_view name) {
   return key;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return Compare(SecondaryCollator(), a, b) == 0;
-}
+bool EqualIgnoringCase(std::string_view a, std::string_view b) { return Compare(SecondaryCollator(), a, b) == 0; }
 
 }  // namespace pellora

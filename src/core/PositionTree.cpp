@@ -47,10 +47,8 @@ void RotateUp(UserNode*& root, UserNode* x) {
   }
   p->parent = x;
   x->parent = g;
-  if (!g)
-    root = x;
-  else
-    (g->left == p ? g->left : g->right) = x;
+  if (!g) root = x;
+  else (g->left == p ? g->left : g->right) = x;
   Pull(p);
   Pull(x);
 }
@@ -64,8 +62,7 @@ UserNode* Rightmost(UserNode* n) {
 
 std::uint64_t KeyHead(std::string_view key) {
   std::uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i)
-    head = head << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
   return head;
 }
 
@@ -119,10 +116,8 @@ void TreeErase(UserNode*& root, UserNode* node) {
     RotateUp(root, child);
   }
   UserNode* parent = node->parent;
-  if (!parent)
-    root = nullptr;
-  else
-    (parent->left == node ? parent->left : parent->right) = nullptr;
+  if (!parent) root = nullptr;
+  else (parent->left == node ? parent->left : parent->right) = nullptr;
   node->parent = nullptr;
   PullUpFrom(parent);
 }
@@ -136,12 +131,9 @@ UserNode* TreeFirstAfter(UserNode* root, std::string_view key) {
   // The subtree at n always holds a greater key; take the leftmost place
   // that does.
   for (;;) {
-    if (HoldsGreater(n->left, head, key))
-      n = n->left;
-    else if (Less(head, key, n->head, n->key))
-      return n;
-    else
-      n = n->right;
+    if (HoldsGreater(n->left, head, key)) n = n->left;
+    else if (Less(head, key, n->head, n->key)) return n;
+    else n = n->right;
   }
 }
 

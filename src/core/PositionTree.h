@@ -29,7 +29,7 @@ struct UserNode : TUserList {
   UserNode* parent = nullptr;
   UserNode* left = nullptr;
   UserNode* right = nullptr;
-  std::size_t size = 1;              // nodes in this subtree
+  std::size_t size = 1;             // nodes in this subtree
   const UserNode* greatest = this;  // a node of the subtree holding its greatest key
   std::uint64_t greatestHead = head;
 };

@@ -77,9 +77,17 @@ class UserList {
     explicit Iterator(TUserList* node) : node_(node) {}
     TUserList& operator*() const { return *node_; }
     TUserList* operator->() const { return node_; }
-    Iterator& operator++() { node_ = node_->Next; return *this; }
-    Iterator operator++(int) { Iterator old = *this; node_ = node_->Next; return old; }
+    Iterator& operator++() {
+      node_ = node_->Next;
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator old = *this;
+      node_ = node_->Next;
+      return old;
+    }
     bool operator==(const Iterator&) const = default;
+
    private:
     TUserList* node_ = nullptr;
   };

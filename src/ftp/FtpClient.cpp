@@ -41,8 +41,7 @@ bool ParseInt(std::string_view text, int& value) {
 
 bool ReplyContinues(std::string_view first, std::string_view line) {
   auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (first.size() < 4 || !digit(first[0]) || !digit(first[1]) || !digit(first[2]) || first[3] != '-')
-    return false;
+  if (first.size() < 4 || !digit(first[0]) || !digit(first[1]) || !digit(first[2]) || first[3] != '-') return false;
   const std::string_view code = first.substr(0, 3);
   if (!line.starts_with(code)) return true;
   std::string_view rest = line.substr(3);
@@ -80,8 +79,7 @@ TFtpClient::~TFtpClient() { data_.reset(); }
 void TFtpClient::ReadContinuation(const std::string& first) {
   std::string line = first;
   for (int lines = 1; ReplyContinues(first, line); ++lines) {
-    if (lines == kMaxReplyLines)
-      throw ESockError("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
+    if (lines == kMaxReplyLines) throw ESockError("Reply longer than " + std::to_string(kMaxReplyLines) + " lines");
     line = ReadNextLine();
     if (line.empty()) throw ESockError("Connection closed by the server");
   }
@@ -251,14 +249,13 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     for (char& c : address)
       if (c == '.') c = ',';
     const std::uint16_t port = data_->LocalPort();
-    std::string reply = Transaction("PORT " + address + "," + std::to_string(port >> 8) + "," +
-                                    std::to_string(port & 255));
+    std::string reply =
+        Transaction("PORT " + address + "," + std::to_string(port >> 8) + "," + std::to_string(port & 255));
     if (Refuses(FtpStep::Port, ReplyNumber())) return refuse(reply);
     CheckAborted();
   }
 
-  const std::string name =
-      remoteName.empty() ? std::filesystem::path(localPath).filename().string() : remoteName;
+  const std::string name = remoteName.empty() ? std::filesystem::path(localPath).filename().string() : remoteName;
   std::string reply = Transaction("STOR " + name);
   if (Refuses(FtpStep::Stor, ReplyNumber())) return refuse(reply);
   CheckAborted();

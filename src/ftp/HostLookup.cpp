@@ -86,15 +86,10 @@ std::optional<std::uint32_t> LookUpHost(const std::string& host, WaitState& wait
   while (!job->done.load(std::memory_order_acquire)) {
     switch (Wait(wait, {job->fd, Direction::Read}, timeOutMs, pump)) {
       case WaitEnd::Ready:
-      case WaitEnd::Watched:
-        break;
-      case WaitEnd::TimedOut:
-        wait.cancel = false;
-        throw ESockError("Host Lookup Timed Out");
+      case WaitEnd::Watched: break;
+      case WaitEnd::TimedOut: wait.cancel = false; throw ESockError("Host Lookup Timed Out");
       case WaitEnd::Cancelled:
-      case WaitEnd::Closed:
-        wait.cancel = false;
-        throw ESockError("Host Lookup Canceled");
+      case WaitEnd::Closed: wait.cancel = false; throw ESockError("Host Lookup Canceled");
     }
   }
   if (!job->ok) return std::nullopt;

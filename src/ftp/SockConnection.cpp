@@ -51,9 +51,7 @@ void TSockConnection::CloseSocket() {
   NoteClosed(wait_);
 }
 
-void TSockConnection::ReplaceTransport(std::unique_ptr<ByteTransport> transport) {
-  transport_ = std::move(transport);
-}
+void TSockConnection::ReplaceTransport(std::unique_ptr<ByteTransport> transport) { transport_ = std::move(transport); }
 
 std::string TSockConnection::RemoteIP() const { return DottedText(remoteAddress_); }
 
@@ -153,13 +151,10 @@ void TSockConnection::Accept() {
         transport_ = PlainTransport(fd_);
         return;
       }
-      case WaitEnd::Watched:
-        throw ESockError("Error creating Data Connection");
+      case WaitEnd::Watched: throw ESockError("Error creating Data Connection");
       case WaitEnd::Cancelled:
       case WaitEnd::TimedOut:
-      case WaitEnd::Closed:
-        wait_.cancel = false;
-        throw ESockError("Accepting Canceled");
+      case WaitEnd::Closed: wait_.cancel = false; throw ESockError("Accepting Canceled");
     }
   }
 }

@@ -30,9 +30,9 @@ class TSockConnection {
   TSockConnection& operator=(const TSockConnection&) = delete;
 
   std::string Host;
-  std::int32_t Port = 0;   // only the low 16 bits reach the network
+  std::int32_t Port = 0;     // only the low 16 bits reach the network
   std::int32_t TimeOut = 0;  // milliseconds per wait; 0 waits as long as it takes
-  EventPump Pump;          // empty: the default pump
+  EventPump Pump;            // empty: the default pump
 
   std::function<void()> OnHostResolved;
   // Asked when the host has no address; true: look it up once more.

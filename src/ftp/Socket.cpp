@@ -31,15 +31,13 @@ void WaitOrRaise(const SocketStream& stream, Direction direction, bool queueIsPr
                  const std::function<void()>& onAbort) {
   switch (WaitOnStream(stream, direction, queueIsProgress)) {
     case WaitEnd::Ready:
-    case WaitEnd::Watched:
-      return;
+    case WaitEnd::Watched: return;
     case WaitEnd::Cancelled:
     case WaitEnd::TimedOut:
       stream.wait.cancel = false;
       if (onAbort) onAbort();
       throw EAbortError(abortText);
-    case WaitEnd::Closed:
-      throw ESockError(SocketErrorText(10057));
+    case WaitEnd::Closed: throw ESockError(SocketErrorText(10057));
   }
 }
 

@@ -21,8 +21,8 @@ struct UploadInputs {
   std::int32_t Port = 21;
   std::string User;
   std::string Password;
-  std::string WebFolder;      // receives .htaccess
-  std::string AuthUserFile;   // receives .htpasswd; may be empty
+  std::string WebFolder;     // receives .htaccess
+  std::string AuthUserFile;  // receives .htpasswd; may be empty
   bool Passive = true;
   std::filesystem::path LocalHtpasswd;
   std::filesystem::path LocalHtaccess;

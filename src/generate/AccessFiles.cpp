@@ -40,9 +40,7 @@ std::string ConfigArgument(std::string_view value) {
   return out;
 }
 
-fs::path FileIn(const fs::path& folder, const char* name) {
-  return folder.empty() ? WorkingFile(name) : folder / name;
-}
+fs::path FileIn(const fs::path& folder, const char* name) { return folder.empty() ? WorkingFile(name) : folder / name; }
 
 }  // namespace
 
@@ -118,11 +116,13 @@ bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, Lo
 
   // .htaccess is published as it is and must be readable by the web server.
   bool htaccessOk = WriteFileAtomic(htaccess, BuildHtaccess(settings), 0644, AtLink::Replace);
-  log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n" : "* Generate .htaccess file ... Error occurred!\r\n");
+  log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n"
+                         : "* Generate .htaccess file ... Error occurred!\r\n");
 
   HtpasswdText passwd = BuildHtpasswd(users, hash);
   bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600, AtLink::Replace);
-  log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n" : "* Generate .htpasswd file ... Error occurred!\r\n");
+  log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n"
+                         : "* Generate .htpasswd file ... Error occurred!\r\n");
   for (const std::string& line : passwd.LeftOut) log.AddLine(line);
   return htaccessOk && htpasswdOk;
 }

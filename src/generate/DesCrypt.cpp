@@ -96,10 +96,10 @@ struct RoundKeyPart {
 };
 
 struct Tables {
-  u32 sp[8][64]{};                 // S-box k then P, in the rotated frame, by group value
+  u32 sp[8][64]{};                     // S-box k then P, in the rotated frame, by group value
   u32 pc1c[8][128]{}, pc1d[8][128]{};  // halves C and D contributed by key byte i of value v
-  RoundKeyPart pc2[8][128]{};      // round key contributed by 7-bit chunk q of C then D
-  u64 fpBit[64]{};                 // the output bit that each bit of the preoutput becomes
+  RoundKeyPart pc2[8][128]{};          // round key contributed by 7-bit chunk q of C then D
+  u64 fpBit[64]{};                     // the output bit that each bit of the preoutput becomes
 };
 
 constexpr Tables BuildTables() {
@@ -122,10 +122,8 @@ constexpr Tables BuildTables() {
       for (int o = 0; o < 56; ++o) {
         const int src = kPC1[o] - 1;
         if (src / 8 != i || src % 8 == 7 || !((v >> (6 - src % 8)) & 1)) continue;
-        if (o < 28)
-          t.pc1c[i][v] |= u32{1} << (27 - o);
-        else
-          t.pc1d[i][v] |= u32{1} << (55 - o);
+        if (o < 28) t.pc1c[i][v] |= u32{1} << (27 - o);
+        else t.pc1d[i][v] |= u32{1} << (55 - o);
       }
   for (int q = 0; q < 8; ++q)
     for (int v = 0; v < 128; ++v) {
@@ -189,10 +187,9 @@ std::string DesCrypt(std::string_view key, std::string_view salt) {
     const int s = kShifts[r];
     c = ((c << s) | (c >> (28 - s))) & 0x0fffffff;
     d = ((d << s) | (d >> (28 - s))) & 0x0fffffff;
-    const RoundKeyPart* parts[8] = {&kT.pc2[0][c >> 21],         &kT.pc2[1][(c >> 14) & 127],
-                                    &kT.pc2[2][(c >> 7) & 127],  &kT.pc2[3][c & 127],
-                                    &kT.pc2[4][d >> 21],         &kT.pc2[5][(d >> 14) & 127],
-                                    &kT.pc2[6][(d >> 7) & 127],  &kT.pc2[7][d & 127]};
+    const RoundKeyPart* parts[8] = {
+        &kT.pc2[0][c >> 21], &kT.pc2[1][(c >> 14) & 127], &kT.pc2[2][(c >> 7) & 127], &kT.pc2[3][c & 127],
+        &kT.pc2[4][d >> 21], &kT.pc2[5][(d >> 14) & 127], &kT.pc2[6][(d >> 7) & 127], &kT.pc2[7][d & 127]};
     RoundKey k{0, 0};
     for (const RoundKeyPart* p : parts) {
       k.even |= p->even;

@@ -66,11 +66,13 @@ LocalSaveResult SaveNow(const std::string& directoryField, const LocalSavePrompt
 
   const std::string targetHtaccess = directory + "/" + kHtaccessName;
   result.HtaccessSaved = CopyOne(*htaccess, targetHtaccess, prompts);
-  log.AppendText("Save .htaccess file to " + targetHtaccess + (result.HtaccessSaved ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n"));
+  log.AppendText("Save .htaccess file to " + targetHtaccess +
+                 (result.HtaccessSaved ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n"));
 
   const std::string targetHtpasswd = directory + "/" + kHtpasswdName;
   result.HtpasswdSaved = CopyOne(*htpasswd, targetHtpasswd, prompts);
-  log.AppendText("Save .htpasswd file to " + targetHtpasswd + (result.HtpasswdSaved ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n"));
+  log.AppendText("Save .htpasswd file to " + targetHtpasswd +
+                 (result.HtpasswdSaved ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n"));
 
   result.Outcome = LocalSaveOutcome::Saved;
   result.Directory = directory;

@@ -76,7 +76,9 @@ void IniFile::Parse(std::string text) {
   buffer_ = std::move(text);
   const std::string_view all(buffer_);
   std::size_t pos = all.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  auto span = [&](std::string_view part) { return Span{static_cast<std::size_t>(part.data() - all.data()), part.size()}; };
+  auto span = [&](std::string_view part) {
+    return Span{static_cast<std::size_t>(part.data() - all.data()), part.size()};
+  };
 
   // Entries grow as keys are found, not by a count of lines: a text of
   // nothing but line feeds would otherwise take forty times its size.

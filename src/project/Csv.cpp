@@ -68,12 +68,9 @@ std::string EscapeLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else out += c;
   }
   return out;
 }

@@ -43,14 +43,10 @@ std::optional<std::int64_t> ParseInteger(std::string_view text) {
   std::uint64_t value = 0;
   for (char c : text) {
     int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
-      return std::nullopt;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return std::nullopt;
     value = value > (kMax - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)
                 ? kMax
                 : value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);

@@ -94,8 +94,7 @@ bool IsValidUtf8(std::string_view text) {
       if ((p[i] & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (p[i] & 0x3F);
     }
-    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
       return false;
     p += extra + 1;
   }
@@ -107,10 +106,8 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   out.reserve(bytes.size() + bytes.size() / 8);
   for (char ch : bytes) {
     auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80)
-      out.push_back(ch);
-    else
-      AppendUtf8(out, c < 0xA0 ? char32_t{kHighControls[c - 0x80]} : char32_t{c});
+    if (c < 0x80) out.push_back(ch);
+    else AppendUtf8(out, c < 0xA0 ? char32_t{kHighControls[c - 0x80]} : char32_t{c});
   }
   return out;
 }

@@ -48,10 +48,8 @@ QValidator::State ClampingSpinBox::validate(QString& text, int&) const {
 
 void ClampingSpinBox::fixup(QString& input) const {
   qint64 v = 0;
-  if (ParseWhole(input, v))
-    input = QString::number(std::clamp<qint64>(v, minimum(), maximum()));
-  else
-    input = QString::number(value());  // nothing usable typed: keep the value shown before
+  if (ParseWhole(input, v)) input = QString::number(std::clamp<qint64>(v, minimum(), maximum()));
+  else input = QString::number(value());  // nothing usable typed: keep the value shown before
 }
 
 RadioGroup::RadioGroup(const QString& name, const QString& title, const QStringList& items, QWidget* parent)
@@ -142,8 +140,7 @@ TFormAutoCreate::TFormAutoCreate(QWidget* parent) : QDialog(parent) {
   GbxUser = makeGroup("GbxUser", QStringLiteral("User"), "EdtUserLength", defaults.UserLength, "RdoUserChars",
                       "RdoUserCase", EdtUserLength, RdoUserChars, RdoUserCase);
   GbxPassword = makeGroup("GbxPassword", QStringLiteral("Password"), "EdtPasswordLength", defaults.PasswordLength,
-                          "RdoPasswordChars", "RdoPasswordCase", EdtPasswordLength, RdoPasswordChars,
-                          RdoPasswordCase);
+                          "RdoPasswordChars", "RdoPasswordCase", EdtPasswordLength, RdoPasswordChars, RdoPasswordCase);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

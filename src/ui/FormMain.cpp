@@ -29,7 +29,6 @@
 #include "ui/FormLog.h"
 #include "ui/Icons.h"
 
-
 namespace pellora {
 
 namespace {

@@ -10,7 +10,9 @@ namespace pellora {
 
 namespace {
 
-Prompts::FileDialog ProjectSaveDialog() { return {QStringLiteral("Project File (*.htp)"), QStringLiteral("htp"), true}; }
+Prompts::FileDialog ProjectSaveDialog() {
+  return {QStringLiteral("Project File (*.htp)"), QStringLiteral("htp"), true};
+}
 Prompts::FileDialog ProjectOpenDialog() { return {QStringLiteral("Project File (*.htp)"), QString(), false}; }
 Prompts::FileDialog CsvSaveDialog() { return {QStringLiteral("User list files (*.csv)"), QStringLiteral("csv"), true}; }
 Prompts::FileDialog CsvOpenDialog() { return {QStringLiteral("User list files (*.csv)"), QString(), false}; }
@@ -36,8 +38,8 @@ bool TFormMain::SaveProjectToChosenFile() {
 bool TFormMain::AskSaveChanges() {
   // "Untilted" is the question's own wording, kept as operators know it.
   const QString question = project_.Untitled ? QStringLiteral("Save changes to project\r\nUntilted? ")
-                                    : QStringLiteral("Save changes to project\r\n") +
-                                          QString::fromStdString(project_.FileName) + QStringLiteral("? ");
+                                             : QStringLiteral("Save changes to project\r\n") +
+                                                   QString::fromStdString(project_.FileName) + QStringLiteral("? ");
   switch (prompts_.Confirm(question)) {
     case Prompts::Button::No: return true;
     case Prompts::Button::Yes: break;
@@ -111,7 +113,8 @@ void TFormMain::btnsavecsvClick() {
   if (path.isEmpty()) return;
   // A file that cannot be written is left as it was, and the operator told
   // so: without the message an export that did nothing looks done.
-  if (!ExportCsvFile(path.toStdString(), project_.Users)) prompts_.Error(QStringLiteral("Can't write CSV file ") + path);
+  if (!ExportCsvFile(path.toStdString(), project_.Users))
+    prompts_.Error(QStringLiteral("Can't write CSV file ") + path);
 }
 
 void TFormMain::btnloadcsvClick() {

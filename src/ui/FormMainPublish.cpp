@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "core/ProjectSettings.h"
+#include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
-#include "ftp/Upload.h"
 #include "ui/FieldControls.h"
 #include "ui/FormLog.h"
 #include "ui/FormMain.h"
@@ -40,7 +40,8 @@ void ShowRefusal(TFormMain& form, const Refusal& refusal) {
 // A refusal about a field of the page the button sits on needs no page
 // change: the operator is looking at it already.
 void ShowRefusalFrom(TFormMain& form, QWidget* page, const Refusal& refusal) {
-  if (PlaceOf(refusal.Target).Step == form.PageControlMain->indexOf(page)) form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
+  if (PlaceOf(refusal.Target).Step == form.PageControlMain->indexOf(page))
+    form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
   else ShowRefusal(form, refusal);
 }
 
@@ -144,16 +145,10 @@ void TFormMain::BtnSaveNowClick() {
   FormLog->SetStopEnabled(false);
   FormLog->SetCloseEnabled(true);
   switch (result.Outcome) {
-    case LocalSaveOutcome::Cancelled:
-      break;
-    case LocalSaveOutcome::DirectoryMissing:
-      ShowRefusalFrom(*this, TabSheetUpload, *result.Refused);
-      break;
-    case LocalSaveOutcome::Saved:
-      FormLog->ShowLog();
-      break;
-    case LocalSaveOutcome::NotGenerated:
-      break;
+    case LocalSaveOutcome::Cancelled: break;
+    case LocalSaveOutcome::DirectoryMissing: ShowRefusalFrom(*this, TabSheetUpload, *result.Refused); break;
+    case LocalSaveOutcome::Saved: FormLog->ShowLog(); break;
+    case LocalSaveOutcome::NotGenerated: break;
   }
 }
 

@@ -22,8 +22,9 @@ UserCommands* TFormMain::UserPageCommands() {
   // hand over others), so the commands follow whatever is set now.
   if (!userCommands_ || commandsFormUser_ != FormUser || commandsFormAutoCreate_ != FormAutoCreate) {
     delete userCommands_;
-    userCommands_ = new UserCommands(project_.Users, *ListViewUser, *userModel_, *FormUser, *FormAutoCreate, prompts_,
-                                     [this] { project_.Modified = true; }, this);
+    userCommands_ = new UserCommands(
+        project_.Users, *ListViewUser, *userModel_, *FormUser, *FormAutoCreate, prompts_,
+        [this] { project_.Modified = true; }, this);
     commandsFormUser_ = FormUser;
     commandsFormAutoCreate_ = FormAutoCreate;
   }

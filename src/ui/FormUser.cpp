@@ -35,12 +35,9 @@ std::string NotesFromBox(const QPlainTextEdit& box) {
   QString out;
   out.reserve(text.size() + 16);
   for (QChar c : text) {
-    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == u'\n')
-      out += QStringLiteral("\r\n");
-    else if (c.unicode() == 0xfdd0 || c.unicode() == 0xfdd1)
-      continue;  // frame markers of the document, not text
-    else
-      out += c;
+    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == u'\n') out += QStringLiteral("\r\n");
+    else if (c.unicode() == 0xfdd0 || c.unicode() == 0xfdd1) continue;  // frame markers of the document, not text
+    else out += c;
   }
   return Trim(out.toStdString());
 }
@@ -181,8 +178,8 @@ void TFormUser::BtnGeneratePasswordClick() {
 }
 
 void TFormUser::BtnEmailClick() {
-  prompts_.OpenUrl(QUrl(QStringLiteral("mailto:") + QString::fromStdString(TrimmedField(EdtEmail->text())),
-                        QUrl::TolerantMode));
+  prompts_.OpenUrl(
+      QUrl(QStringLiteral("mailto:") + QString::fromStdString(TrimmedField(EdtEmail->text())), QUrl::TolerantMode));
 }
 
 }  // namespace pellora

@@ -15,8 +15,8 @@ void QtPrompts::Message(const QString& text, const QString& caption) {
 }
 
 Prompts::Button QtPrompts::Confirm(const QString& text) {
-  QMessageBox box(QMessageBox::Question, "Confirm", text,
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner_);
+  QMessageBox box(QMessageBox::Question, "Confirm", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                  owner_);
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {

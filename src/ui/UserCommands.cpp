@@ -38,9 +38,7 @@ UserCommands::UserCommands(UserList& users, QTableView& view, UserTableModel& mo
 
 bool UserCommands::RunDialog(QDialog& dialog) { return runDialog_(dialog) == QDialog::Accepted; }
 
-void UserCommands::Warn(const char* text) {
-  prompts_.Message(QString::fromLatin1(text), QStringLiteral("Warning"));
-}
+void UserCommands::Warn(const char* text) { prompts_.Message(QString::fromLatin1(text), QStringLiteral("Warning")); }
 
 int UserCommands::FirstSelectedRow() const {
   const QItemSelectionModel* selection = view_.selectionModel();

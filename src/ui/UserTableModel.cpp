@@ -88,10 +88,8 @@ std::vector<TUserList*> UserTableModel::TakeRows(std::vector<int> rows) {
   // Runs of neighbouring rows, first row and last row of each.
   std::vector<std::pair<int, int>> runs;
   for (int r : rows) {
-    if (!runs.empty() && runs.back().second + 1 == r)
-      runs.back().second = r;
-    else
-      runs.emplace_back(r, r);
+    if (!runs.empty() && runs.back().second + 1 == r) runs.back().second = r;
+    else runs.emplace_back(r, r);
   }
 
   auto compact = [this, &rows] {
@@ -132,9 +130,7 @@ void UserTableModel::Reset(int filter) {
   Clear();
 }
 
-int UserTableModel::ColumnWidth(int column) {
-  return column >= 0 && column < ColumnCount ? kWidths[column] : 0;
-}
+int UserTableModel::ColumnWidth(int column) { return column >= 0 && column < ColumnCount ? kWidths[column] : 0; }
 
 void SetUpUserView(QTableView& view, UserTableModel& model) {
   view.setModel(&model);

@@ -9,25 +9,25 @@
 #include <cstring>
 #include <regex>
 
+#include "common/Logs.h"
 #include "generate/AccessFiles.h"
 #include "generate/DesCrypt.h"
 #include "project/Csv.h"
-#include "common/Logs.h"
 #include "support/CliTest.h"
 
 namespace pellora {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Lines;
-using testing::Result;
-using testing::User;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::Lines;
 using ::testing::Not;
+using testing::ReadFile;
+using testing::Result;
+using testing::TempDir;
+using testing::User;
+using testing::WriteFile;
 
 using Cli = testing::CliTest;
 
@@ -107,15 +107,15 @@ TEST_F(Cli, HelpIsAskedForOnlyWhereAnOptionCouldStand) {
 
   // Where an option could stand they ask for help, and the command does not run.
   const std::string before = ReadFile(project_);
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"-h"},
-           {"help"},
-           {"user", "--help"},
-           {"users", project_, "-h"},
-           {"user", "add", project_, "erin", "--random", "--help"},
-           {"user", "add", project_, "erin", "--full-name", "x", "-h", "--random"},
-           {"hash", "--salt", "ab", "-h"},
-           {"series", project_, "3", "--bogus", "-h"}}) {
+  for (std::vector<std::string> args :
+       std::vector<std::vector<std::string>>{{"-h"},
+                                             {"help"},
+                                             {"user", "--help"},
+                                             {"users", project_, "-h"},
+                                             {"user", "add", project_, "erin", "--random", "--help"},
+                                             {"user", "add", project_, "erin", "--full-name", "x", "-h", "--random"},
+                                             {"hash", "--salt", "ab", "-h"},
+                                             {"series", project_, "3", "--bogus", "-h"}}) {
     Result r = Run(args);
     EXPECT_EQ(r.Status, 0) << args.back();
     EXPECT_THAT(r.Out, HasSubstr("Exit status:")) << args.back();
@@ -168,17 +168,17 @@ TEST_F(Cli, AProjectThatCannotBeReadIsRefusedForEveryCommand) {
   const std::string missing = (root_.Path() / "nothing.htp").string();
   const std::string folder = root_.Path().string();
   for (const std::string& path : {missing, folder}) {
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"users", path},
-             {"user", "add", path, "bob", "--random"},
-             {"user", "remove", path, "bob"},
-             {"series", path, "3"},
-             {"import-csv", path, "x.csv"},
-             {"export-csv", path, (root_.Path() / "out.csv").string()},
-             {"generate", path},
-             {"upload", path},
-             {"save", path},
-             {"publish", path}}) {
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{"users", path},
+                                               {"user", "add", path, "bob", "--random"},
+                                               {"user", "remove", path, "bob"},
+                                               {"series", path, "3"},
+                                               {"import-csv", path, "x.csv"},
+                                               {"export-csv", path, (root_.Path() / "out.csv").string()},
+                                               {"generate", path},
+                                               {"upload", path},
+                                               {"save", path},
+                                               {"publish", path}}) {
       Result r = Run(args);
       EXPECT_EQ(r.Status, 1) << args[0] << " " << path;
       EXPECT_EQ(r.Err, "Can't open project file " + path + "\n");
@@ -196,10 +196,10 @@ TEST_F(Cli, AFileThatIsNoProjectIsNeverWrittenOver) {
   const std::string before = ReadFile(project_);
   const fs::path csv = root_.Path() / "users.csv";
   WriteFile(csv, "\"carol\",\"pw\",\"true\"\r\n");
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"export-csv", csv.string(), project_},
-           {"user", "add", csv.string(), "dave", "--random"},
-           {"series", csv.string(), "2"}}) {
+  for (std::vector<std::string> args :
+       std::vector<std::vector<std::string>>{{"export-csv", csv.string(), project_},
+                                             {"user", "add", csv.string(), "dave", "--random"},
+                                             {"series", csv.string(), "2"}}) {
     Result r = Run(args);
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_THAT(r.Err, HasSubstr("Can't open project file " + csv.string() + "\n")) << args[0];
@@ -297,8 +297,7 @@ TEST_F(Cli, RemoveEnableDisableActOnEveryUserOfThatName) {
 
 TEST_F(Cli, ACommandThatChangesNothingDoesNotRewriteTheProject) {
   // Hand-written with LF line ends: any rewrite would turn them into CR LF.
-  const std::string text =
-      "[USER0]\nUSERNAME=bob\nPASSWORD=pw\nDISABLED=0\n[GENERAL]\nUSERCOUNT=1\nAUTHUSERFILE=/\n";
+  const std::string text = "[USER0]\nUSERNAME=bob\nPASSWORD=pw\nDISABLED=0\n[GENERAL]\nUSERCOUNT=1\nAUTHUSERFILE=/\n";
   WriteFile(project_, text);
   EXPECT_EQ(Run({"user", "enable", project_, "bob"}).Status, 0);
   EXPECT_EQ(Run({"users", project_}).Status, 0);
@@ -529,8 +528,8 @@ TEST_F(Cli, HashRefusesASaltOutsideTheAlphabet) {
 TEST_F(Cli, VerifyChecksHashesFromHashAndFromCrypt) {
   const std::string fromCli = Lines(Run({"hash", "--salt", "x.", "first"}).Out).at(0);
   const fs::path file = root_.Path() / ".htpasswd";
-  WriteFile(file, "# comment\r\n\r\nann:" + fromCli + "\r\nbob:" + Crypt("second", "Q7") + "\nann:" +
-                      Crypt("other", "zz") + "\r\n");
+  WriteFile(file, "# comment\r\n\r\nann:" + fromCli + "\r\nbob:" + Crypt("second", "Q7") +
+                      "\nann:" + Crypt("other", "zz") + "\r\n");
   auto verify = [&](const std::string& name, const std::string& password) {
     return Run({"verify", file.string(), name}, password + "\n");
   };

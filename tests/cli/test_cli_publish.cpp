@@ -14,36 +14,50 @@ namespace pellora {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Result;
-using testing::User;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using testing::ReadFile;
+using testing::Result;
 using ::testing::StartsWith;
+using testing::TempDir;
+using testing::User;
+using testing::WriteFile;
 
 constexpr const char* kGenerated = "* Generate .htaccess file ... OK!\n\n* Generate .htpasswd file ... OK!\n\n";
 
 std::string UploadLog(int port, const std::string& passwordDir = "/", const std::string& webDir = "/public_html/") {
   return "* Tasks:\n"
-         "  1. Upload .htpasswd file to remote directory: " + passwordDir + "\n"
-         "  2. Upload .htaccess file to remote directory: " + webDir + "\n"
+         "  1. Upload .htpasswd file to remote directory: " +
+         passwordDir +
+         "\n"
+         "  2. Upload .htaccess file to remote directory: " +
+         webDir +
+         "\n"
          "\n"
          "* Connecting to 127.0.0.1\n"
          "  Connected to host: 127.0.0.1\n"
-         "  Remote address: 127.0.0.1 , Remote port: " + std::to_string(port) + "\n"
+         "  Remote address: 127.0.0.1 , Remote port: " +
+         std::to_string(port) +
          "\n"
-         "* Changing remote working directory to " + passwordDir + "\n"
+         "\n"
+         "* Changing remote working directory to " +
+         passwordDir +
+         "\n"
          "  Changing remote working directory successfully\n"
          "\n"
-         "* Uploading .htpasswd file to remote directory: " + passwordDir + ", ... ...\n"
+         "* Uploading .htpasswd file to remote directory: " +
+         passwordDir +
+         ", ... ...\n"
          "  Uploading successfully\n"
          "\n"
-         "* Changing remote working directory to " + webDir + "\n"
+         "* Changing remote working directory to " +
+         webDir +
+         "\n"
          "  Changing remote working directory successfully\n"
          "\n"
-         "* Uploading .htaccess file to remote directory: " + webDir + ", ... ...\n"
+         "* Uploading .htaccess file to remote directory: " +
+         webDir +
+         ", ... ...\n"
          "  Uploading successfully\n"
          "\n"
          "* Disconnecting from 127.0.0.1\n"

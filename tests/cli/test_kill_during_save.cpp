@@ -21,8 +21,8 @@ namespace pellora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::User;
 using testing::ReadFile;
+using testing::User;
 
 // The fields of every user, in file order.
 struct Snapshot {
@@ -119,10 +119,8 @@ TEST_F(KillDuringSave, EveryKillLeavesTheOldOrTheNewProject) {
     std::vector<std::string> withoutNew;
     bool hasNew = false;
     for (const std::string& user : after.Users) {
-      if (user == name + "|pw-" + name + "|0|")
-        hasNew = true;
-      else
-        withoutNew.push_back(user);
+      if (user == name + "|pw-" + name + "|0|") hasNew = true;
+      else withoutNew.push_back(user);
     }
     ASSERT_EQ(withoutNew, before.Users) << "round " << round << ": users lost or changed";
     if (status == 0) {

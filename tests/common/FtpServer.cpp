@@ -12,8 +12,7 @@ namespace pellora::testing {
 
 namespace fs = std::filesystem;
 
-PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password,
-                         bool fullDisk) {
+PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password, bool fullDisk) {
   const std::string script = PELLORA_SOURCE_DIR "/tests/common/ftp_server.py";
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;

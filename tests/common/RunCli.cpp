@@ -6,8 +6,8 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <utmp.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <cerrno>
 #include <cstdlib>

@@ -29,8 +29,8 @@ struct Fields {
   bool operator==(const Fields&) const = default;
   friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
     return out << '{' << ::testing::PrintToString(f.UserName) << ", " << ::testing::PrintToString(f.Password) << ", "
-               << f.Disabled << ", " << ::testing::PrintToString(f.Email) << ", " << ::testing::PrintToString(f.FullName)
-               << ", " << ::testing::PrintToString(f.Notes) << '}';
+               << f.Disabled << ", " << ::testing::PrintToString(f.Email) << ", "
+               << ::testing::PrintToString(f.FullName) << ", " << ::testing::PrintToString(f.Notes) << '}';
   }
 };
 

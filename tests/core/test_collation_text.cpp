@@ -17,8 +17,8 @@ TEST(Collation, LowerCaseBeforeUpperAndAlphabetFirst) {
 }
 
 TEST(Collation, AccentsSortBesideTheirLetter) {
-  EXPECT_LT(CompareUserNames("e", "\xc3\xa9"), 0);   // e < é
-  EXPECT_LT(CompareUserNames("\xc3\xa9", "f"), 0);   // é < f
+  EXPECT_LT(CompareUserNames("e", "\xc3\xa9"), 0);  // e < é
+  EXPECT_LT(CompareUserNames("\xc3\xa9", "f"), 0);  // é < f
   EXPECT_NE(CompareUserNames("e", "\xc3\xa9"), 0);
 }
 
@@ -46,5 +46,5 @@ TEST(Trim, RemovesControlAndBlankBytesOnlyAtTheEnds) {
   EXPECT_EQ(Trim("   "), "");
   EXPECT_EQ(Trim(""), "");
   EXPECT_EQ(Trim("\xa0x\xa0"), "\xa0x\xa0");  // bytes of 128 and above stay
-  EXPECT_EQ(Trim("!x!"), "!x!");               // 33 is not trimmed
+  EXPECT_EQ(Trim("!x!"), "!x!");              // 33 is not trimmed
 }

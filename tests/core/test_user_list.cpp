@@ -187,8 +187,8 @@ std::vector<const TUserList*> Records(const UserList& list) {
 // compared with the plain walks: order, the identity of every record (callers
 // hold pointers), duplicate lookups with and without a record skipped.
 TEST(UserList, RandomOperationsAgreeWithThePlainWalks) {
-  const std::vector<std::string> pool = {"", " ", "a", "A", "aa", "ab", "aB", "Ab", "b", "B",
-                                         "ba", "bob", "Bob", "e", "\xc3\xa9", "zed"};
+  const std::vector<std::string> pool = {"",  " ", "a",  "A",   "aa",  "ab", "aB",       "Ab",
+                                         "b", "B", "ba", "bob", "Bob", "e",  "\xc3\xa9", "zed"};
   for (unsigned seed = 1; seed <= 120; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -200,11 +200,28 @@ TEST(UserList, RandomOperationsAgreeWithThePlainWalks) {
       const std::vector<const TUserList*>& order = reference.Order();
       auto* some = order.empty() ? nullptr : const_cast<TUserList*>(order[pick(order.size())]);
       switch (pick(10)) {
-        case 0: case 1: case 2: case 3: reference.InsertSorted(&list.InsertSorted(User(name))); break;
-        case 4: case 5: reference.AppendUser(&list.AppendUser(User(name))); break;
-        case 6: case 7: if (some) list.RenameUser(*some, name); break;
-        case 8: if (some) { reference.Unlink(some); list.UnlinkUser(some); } break;
-        default: if (pick(8) == 0) { list.ClearUsers(); reference = ReferenceList(); } break;
+        case 0:
+        case 1:
+        case 2:
+        case 3: reference.InsertSorted(&list.InsertSorted(User(name))); break;
+        case 4:
+        case 5: reference.AppendUser(&list.AppendUser(User(name))); break;
+        case 6:
+        case 7:
+          if (some) list.RenameUser(*some, name);
+          break;
+        case 8:
+          if (some) {
+            reference.Unlink(some);
+            list.UnlinkUser(some);
+          }
+          break;
+        default:
+          if (pick(8) == 0) {
+            list.ClearUsers();
+            reference = ReferenceList();
+          }
+          break;
       }
       ASSERT_EQ(Records(list), reference.Order()) << "step " << step;
       ASSERT_EQ(list.InNameOrder(), reference.InNameOrder()) << "step " << step;

@@ -161,11 +161,11 @@ TEST(FtpCommands, TypesRefusalsAndSuccessEvents) {
   t.client.SetTransferType(3);
   EXPECT_EQ(ErrorOf([&] { t.client.Disconnect(); }), "421 closing");
   EXPECT_FALSE(t.client.Connected());
-  EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS secret\r\n", "CWD /a b\r\n", "MKD x\r\n", "DELE x\r\n",
-                                      "RMD x\r\n", "PWD\r\n", "TYPE I\r\n", "CWD\r\n", "cwd /missing\r\n",
-                                      "TYPE A\r\n", "TYPE L 8\r\n", "QUIT\r\n"}));
-  EXPECT_EQ(t.events, (Lines{"connect", "success 0", "success 1", "success 2", "success 3", "success 15",
-                             "success 14", "success 0", "failure 14", "handled 14", "success 14"}));
+  EXPECT_EQ(server.Commands(),
+            (Lines{"USER bob\r\n", "PASS secret\r\n", "CWD /a b\r\n", "MKD x\r\n", "DELE x\r\n", "RMD x\r\n", "PWD\r\n",
+                   "TYPE I\r\n", "CWD\r\n", "cwd /missing\r\n", "TYPE A\r\n", "TYPE L 8\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(t.events, (Lines{"connect", "success 0", "success 1", "success 2", "success 3", "success 15", "success 14",
+                             "success 0", "failure 14", "handled 14", "success 14"}));
 }
 
 TEST(FtpCommands, GarbageAndOverlongRepliesDoNotDerailTheClient) {
@@ -226,8 +226,8 @@ TEST_F(FtpStore, PassiveUsesOnlyThePortOfThePasvReplyAndIgnoresItsCodeBelow500) 
   EXPECT_EQ(server.Error(), "");
   EXPECT_EQ(first, content);
   EXPECT_EQ(second, content);
-  EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS secret\r\n", "PASV\r\n", "STOR .htaccess\r\n",
-                                      "PASV\r\n", "STOR local.txt\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS secret\r\n", "PASV\r\n", "STOR .htaccess\r\n", "PASV\r\n",
+                                      "STOR local.txt\r\n", "QUIT\r\n"}));
   EXPECT_EQ(t.events, (Lines{"connect", "success 9", "success 9"}));
 }
 
@@ -259,8 +259,8 @@ TEST_F(FtpStore, EveryFailedUploadRaisesTheFailureEventExactlyOnce) {
   EXPECT_NE(ErrorOf([&] { t.client.StoreFile((dir.Path() / "missing").string(), "a"); }), "(no error)");
   EXPECT_TRUE(t.client.Connected());  // a failed upload keeps the session
   t.client.Disconnect();
-  EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS secret\r\n", "PASV\r\n", "PASV\r\n", "PASV\r\n",
-                                      "PASV\r\n", "STOR a\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS secret\r\n", "PASV\r\n", "PASV\r\n", "PASV\r\n", "PASV\r\n",
+                                      "STOR a\r\n", "QUIT\r\n"}));
   EXPECT_EQ(t.events, (Lines{"connect", "failure 9", "failure 9", "failure 9", "failure 9", "failure 9"}));
 }
 

@@ -52,7 +52,6 @@ std::vector<Transcript> Transcripts() {
 
 const std::string kFile = "ann:abJnggxhB/yWI\r\n";
 
-
 std::vector<std::string> Split(const std::string& text, const std::string& separator) {
   std::vector<std::string> parts;
   std::size_t start = 0;

@@ -25,8 +25,8 @@ TEST(PasvReply, PortFromTheLastTwoNumbers) {
 TEST(PasvReply, NoPortFromMalformedReplies) {
   EXPECT_EQ(ParsePasvPort(""), std::nullopt);
   EXPECT_EQ(ParsePasvPort("227 Entering Passive Mode with no numbers"), std::nullopt);
-  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4,1"), std::nullopt);     // no ")"
-  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4)"), std::nullopt);       // five fields
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4,1"), std::nullopt);  // no ")"
+  EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4)"), std::nullopt);   // five fields
   EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,x,1)"), std::nullopt);
   EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,4, 1)"), std::nullopt);
   EXPECT_EQ(ParsePasvPort("227 (127,0,0,1,99999999999,1)"), std::nullopt);  // beyond an int
@@ -65,7 +65,7 @@ TEST(ReplyLines, OnlyTheFirstLinesCodeAndASpaceEndAReplyOfSeveralLines) {
       {"220-Welcome\r\n", "230 another code\r\n", true},
       {"220-Welcome\r\n", "2200 five digits\r\n", true},
       {"220-Welcome\r\n", "220 Ready\r\n", false},
-      {"220-Welcome\r\n", "220\n", false},  // the code alone, its blank trimmed
+      {"220-Welcome\r\n", "220\n", false},        // the code alone, its blank trimmed
       {" indented\r\n", " indented\r\n", false},  // only "ddd-" opens a long reply
       {"2a0-x\r\n", "2a0-x\r\n", false},
       {"", "", false},

@@ -134,8 +134,7 @@ TEST(SockConnection, AbortOrDisconnectFromThePumpEndsAWaitingReadWithAnError) {
     c.Pump = [&] {
       if (++pumped == 3) disconnect ? c.Disconnect() : c.Abort();
     };
-    EXPECT_EQ(ErrorOf([&] { c.ReadLn(); }),
-              disconnect ? "10057:Socket is not connected" : "Socket readln aborted");
+    EXPECT_EQ(ErrorOf([&] { c.ReadLn(); }), disconnect ? "10057:Socket is not connected" : "Socket readln aborted");
     EXPECT_EQ(pumped, 3);
     EXPECT_EQ(c.Connected(), !disconnect);
     c.Disconnect();

@@ -31,13 +31,16 @@ std::string TaskLines(const std::string& host) {
          "  1. Upload .htpasswd file to remote directory: /\n"
          "  2. Upload .htaccess file to remote directory: /public_html/\n"
          "\n"
-         "* Connecting to " + host + "\n";
+         "* Connecting to " +
+         host + "\n";
 }
 
 std::string SuccessLog(const std::string& host, int port, bool resolved) {
-  return TaskLines(host) + (resolved ? "  Host resolved\n" : "") +
-         "  Connected to host: " + host + "\n"
-         "  Remote address: 127.0.0.1 , Remote port: " + std::to_string(port) + "\n"
+  return TaskLines(host) + (resolved ? "  Host resolved\n" : "") + "  Connected to host: " + host +
+         "\n"
+         "  Remote address: 127.0.0.1 , Remote port: " +
+         std::to_string(port) +
+         "\n"
          "\n"
          "* Changing remote working directory to /\n"
          "  Changing remote working directory successfully\n"
@@ -51,7 +54,9 @@ std::string SuccessLog(const std::string& host, int port, bool resolved) {
          "* Uploading .htaccess file to remote directory: /public_html/, ... ...\n"
          "  Uploading successfully\n"
          "\n"
-         "* Disconnecting from " + host + "\n"
+         "* Disconnecting from " +
+         host +
+         "\n"
          "\n"
          "* Disconnected\n";
 }
@@ -68,8 +73,8 @@ void Login(ScriptedPeer& peer) {
 std::string Store(ScriptedPeer& peer) {
   peer.Command();
   const int port = peer.OpenPassive();
-  peer.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-             std::to_string(port % 256) + ")");
+  peer.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) +
+             ")");
   peer.Command();
   peer.Reply("150 go");
   std::string data = peer.ReceivePassive();
@@ -91,10 +96,9 @@ void ServeWholeUpload(ScriptedPeer& peer, const char* quitReply = "221 bye") {
   peer.Reply(quitReply);
 }
 
-const Lines kFullDialogue = {"USER bob\r\n",   "PASS s3cret\r\n",         "CWD /\r\n",
-                             "TYPE A\r\n",     "PASV\r\n",                "STOR .htpasswd\r\n",
-                             "CWD /public_html/\r\n", "TYPE A\r\n",       "PASV\r\n",
-                             "STOR .htaccess\r\n",    "QUIT\r\n"};
+const Lines kFullDialogue = {
+    "USER bob\r\n",          "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n",         "PASV\r\n", "STOR .htpasswd\r\n",
+    "CWD /public_html/\r\n", "TYPE A\r\n",      "PASV\r\n",  "STOR .htaccess\r\n", "QUIT\r\n"};
 
 class UploadTest : public ::testing::Test {
  protected:
@@ -175,8 +179,12 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
   EXPECT_EQ(c.Inputs.LocalHtaccess, WorkingFile(".htaccess"));
   EXPECT_EQ(c.Inputs.LocalHtpasswd, WorkingFile(".htpasswd"));
 
-  for (auto [text, port, reset] : {std::tuple{"65557", 65557, false}, {"-7", -7, false}, {"+80", 80, false},
-                                   {"", 21, true}, {"2147483648", 21, true}, {"12x", 21, true}}) {
+  for (auto [text, port, reset] : {std::tuple{"65557", 65557, false},
+                                   {"-7", -7, false},
+                                   {"+80", 80, false},
+                                   {"", 21, true},
+                                   {"2147483648", 21, true},
+                                   {"12x", 21, true}}) {
     s.FtpPort = text;
     c = CheckUploadInputs(s);
     EXPECT_EQ(c.Inputs.Port, port) << text;
@@ -245,18 +253,23 @@ TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
   };
   const std::string connected = "  Connected to host: 127.0.0.1\n  Remote address: 127.0.0.1 , Remote port: ";
   const std::vector<Case> cases = {
-      {"550 No such directory", "", "",
+      {"550 No such directory",
+       "",
+       "",
        "\n* Changing remote working directory to /\nChanging remote working directory failed.\n\n* Disconnected\n",
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "QUIT\r\n"}},
-      {"250 ok", "500 TYPE not understood", "",
+      {"250 ok",
+       "500 TYPE not understood",
+       "",
        "\n* Changing remote working directory to /\n  Changing remote working directory successfully\n"
        "\n* Uploading .htpasswd file to remote directory: /, ... ...\n\n* Disconnected\n",
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "QUIT\r\n"}},
-      {"250 ok", "200 ok", "553 Could not create file.",
+      {"250 ok",
+       "200 ok",
+       "553 Could not create file.",
        "\n* Changing remote working directory to /\n  Changing remote working directory successfully\n"
        "\n* Uploading .htpasswd file to remote directory: /, ... ...\nUploading failed.\n\n* Disconnected\n",
-       {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "PASV\r\n", "STOR .htpasswd\r\n",
-        "QUIT\r\n"}},
+       {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "PASV\r\n", "STOR .htpasswd\r\n", "QUIT\r\n"}},
   };
   for (const Case& k : cases) {
     ScriptedFtpServer server([&](ScriptedPeer& peer) {
@@ -436,8 +449,9 @@ TEST_F(UploadTest, StopDuringTheTransferFailsTheUploadAndLeavesAtOnce) {
   EXPECT_FALSE(Run(server.Port()));
   EXPECT_EQ(stopError, std::nullopt);
   const std::string text = log.Text();
-  EXPECT_TRUE(text.ends_with("\n* Uploading .htpasswd file to remote directory: /, ... ...\n"
-                             "Uploading failed.\n\n* Disconnected\n"))
+  EXPECT_TRUE(
+      text.ends_with("\n* Uploading .htpasswd file to remote directory: /, ... ...\n"
+                     "Uploading failed.\n\n* Disconnected\n"))
       << text;
   EXPECT_LT(received.size(), big.size());
   EXPECT_EQ(server.Commands().back(), "QUIT\r\n");

@@ -72,9 +72,19 @@ void ChangeDirectory(ScriptedPeer& peer) {
 }
 
 // PASV and STOR accepted; then `fault` decides how the transfer ends.
-enum class Fault { None, RefusedGreeting, HangUpAfterGreeting, BadPasv, StorRefused, HangUpInTransfer, NoFinalReply, QuitRefused };
-constexpr Fault kFaults[] = {Fault::None,        Fault::RefusedGreeting,  Fault::HangUpAfterGreeting, Fault::BadPasv,
-                             Fault::StorRefused, Fault::HangUpInTransfer, Fault::NoFinalReply,        Fault::QuitRefused};
+enum class Fault {
+  None,
+  RefusedGreeting,
+  HangUpAfterGreeting,
+  BadPasv,
+  StorRefused,
+  HangUpInTransfer,
+  NoFinalReply,
+  QuitRefused
+};
+constexpr Fault kFaults[] = {Fault::None,         Fault::RefusedGreeting, Fault::HangUpAfterGreeting,
+                             Fault::BadPasv,      Fault::StorRefused,     Fault::HangUpInTransfer,
+                             Fault::NoFinalReply, Fault::QuitRefused};
 
 void Script(ScriptedPeer& peer, Fault fault) {
   if (fault == Fault::RefusedGreeting) {
@@ -97,7 +107,8 @@ void Script(ScriptedPeer& peer, Fault fault) {
       return;
     }
     const int port = peer.OpenPassive();
-    peer.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) + ")");
+    peer.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) +
+               ")");
     peer.Command();  // STOR
     if (fault == Fault::StorRefused) {
       peer.Reply("550 Permission denied");

@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++lines;
         const bool continues = pellora::ReplyContinues(first, *line);
         // A later line of the first line's code and a space always ends it.
-        if (continues && lines > 1 && line->size() >= 4 && line->compare(0, 3, first, 0, 3) == 0 &&
-            (*line)[3] == ' ')
+        if (continues && lines > 1 && line->size() >= 4 && line->compare(0, 3, first, 0, 3) == 0 && (*line)[3] == ' ')
           std::abort();
         // At the cap the client gives the reply up with an error; whatever
         // follows is read as a new reply.

@@ -2,8 +2,8 @@
 // loading any bytes must neither crash nor leak, and the users loaded must
 // survive a save and a second load unchanged.
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,7 +22,8 @@ struct Fields {
 
 std::vector<Fields> AllFields(const pellora::UserList& users) {
   std::vector<Fields> out;
-  for (const pellora::TUserList& u : users) out.push_back({u.UserName, u.Password, u.Email, u.FullName, u.Notes, u.Disabled});
+  for (const pellora::TUserList& u : users)
+    out.push_back({u.UserName, u.Password, u.Email, u.FullName, u.Notes, u.Disabled});
   return out;
 }
 

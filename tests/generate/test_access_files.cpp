@@ -14,10 +14,10 @@
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
+using ::testing::ElementsAre;
 using testing::ReadFile;
 using testing::RecordingLog;
 using testing::TempDir;
-using ::testing::ElementsAre;
 
 TUserList User(std::string name, std::string password, bool disabled = false) {
   TUserList u;
@@ -92,10 +92,11 @@ TEST(Htaccess, FieldsAreTrimmedButInnerBlanksStay) {
   s.AuthName = " \t Staff  Only \r\n";
   s.RedirectError = true;
   s.RedirectErrorPage = "  http://127.0.0.1/sorry page.htm \t";
-  EXPECT_THAT(Lines(BuildHtaccess(s)),
-              ElementsAre("AuthUserFile /home/yourloginname/.htpasswd", "AuthName \"Staff  Only\"", "AuthType Basic",
-                          "Require valid-user",
-                          "ErrorDocument 401 \"<meta http-equiv=refresh content=0;URL=http://127.0.0.1/sorry page.htm>\""));
+  EXPECT_THAT(
+      Lines(BuildHtaccess(s)),
+      ElementsAre("AuthUserFile /home/yourloginname/.htpasswd", "AuthName \"Staff  Only\"", "AuthType Basic",
+                  "Require valid-user",
+                  "ErrorDocument 401 \"<meta http-equiv=refresh content=0;URL=http://127.0.0.1/sorry page.htm>\""));
 }
 
 TEST(Htaccess, RedirectLineOnlyWhenTickedAndNotTestedForContent) {
@@ -188,13 +189,15 @@ TEST(CheckGenerate, MissingFieldsFirstThenFaultsInTheOrderOfThePage) {
   EXPECT_EQ(refused(),
             "FTPSERVERPATH Error!: The FULL HOST path of your FTP server must not contain a control character.");
   s.FtpServerPath = "/a";
-  EXPECT_EQ(refused(), "AUTHUSERFILE Error!: "
-                       "The remote FTP path of the .htpasswd file must not contain a control character.");
+  EXPECT_EQ(refused(),
+            "AUTHUSERFILE Error!: "
+            "The remote FTP path of the .htpasswd file must not contain a control character.");
   s.AuthUserFile = "/";
   EXPECT_THAT(refused(), ::testing::StartsWith("AUTHNAME Error!: "));
   s.AuthName = "ab";
-  EXPECT_EQ(refused(), "REDIRECTERRORPAGE Error!: "
-                       "The error page address must not contain a double quote (\"), \"%{\" or a control character.");
+  EXPECT_EQ(refused(),
+            "REDIRECTERRORPAGE Error!: "
+            "The error page address must not contain a double quote (\"), \"%{\" or a control character.");
   s.RedirectError = false;
   EXPECT_EQ(refused(), "") << "an unticked box writes no error page";
 }
@@ -264,11 +267,12 @@ TEST(Htpasswd, NamesTheServerCannotMatchAreLeftOutAndReported) {
   users.AppendUser(User("a#b c", "g"));
   HtpasswdText out = BuildHtpasswd(users, FakeHash);
   EXPECT_EQ(out.Text, "ann:<a>\r\na#b c:<g>\r\n");
-  EXPECT_THAT(out.LeftOut, ElementsAre("  User \"\" left out: an empty name cannot log in",
-                                       "  User \"x:y\" left out: a name with \":\" cannot log in",
-                                       "  User \"#admin\" left out: a name beginning with \"#\" cannot log in",
-                                       "  User \" bob\" left out: a name beginning with a blank cannot log in",
-                                       "  User \"eve\\x0D\\x0Aroot\" left out: a name with a control character cannot log in"));
+  EXPECT_THAT(out.LeftOut,
+              ElementsAre("  User \"\" left out: an empty name cannot log in",
+                          "  User \"x:y\" left out: a name with \":\" cannot log in",
+                          "  User \"#admin\" left out: a name beginning with \"#\" cannot log in",
+                          "  User \" bob\" left out: a name beginning with a blank cannot log in",
+                          "  User \"eve\\x0D\\x0Aroot\" left out: a name with a control character cannot log in"));
 }
 
 // --- writing both files ---------------------------------------------------------

@@ -150,13 +150,11 @@ class Apache {
   void WriteConfig() {
     for (const char* d : {"htdocs", "logs", "run"}) fs::create_directories(root_ / d);
     const std::string r = root_.string();
-    std::string conf = "ServerRoot \"" + r + "\"\n" +
-                       "Listen 127.0.0.1:" + std::to_string(port_) + "\n" +
+    std::string conf = "ServerRoot \"" + r + "\"\n" + "Listen 127.0.0.1:" + std::to_string(port_) + "\n" +
                        "ServerName 127.0.0.1\n"
-                       "PidFile \"" + r + "/run/httpd.pid\"\n" +
-                       "DefaultRuntimeDir \"" + r + "/run\"\n" +
-                       "Mutex file:" + r + "/run default\n" +
-                       "ErrorLog \"" + r + "/logs/error.log\"\n" +
+                       "PidFile \"" +
+                       r + "/run/httpd.pid\"\n" + "DefaultRuntimeDir \"" + r + "/run\"\n" + "Mutex file:" + r +
+                       "/run default\n" + "ErrorLog \"" + r + "/logs/error.log\"\n" +
                        "LogLevel warn auth_basic:info authn_file:info\n";
     for (const char* m : {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_basic"})
       conf += std::string("LoadModule ") + m + "_module " + kModules + "/mod_" + m + ".so\n";
@@ -165,10 +163,13 @@ class Apache {
       conf += std::string("User ") + (::getpwnam("www-data") ? "www-data" : "nobody") + "\n";
       conf += std::string("Group ") + (::getgrnam("www-data") ? "www-data" : "nogroup") + "\n";
     }
-    conf += "StartServers 2\nMinSpareServers 1\nMaxSpareServers 3\nMaxRequestWorkers 8\n"
-            "DocumentRoot \"" + r + "/htdocs\"\n" +
-            "<Directory />\n  AllowOverride None\n  Require all denied\n</Directory>\n"
-            "<Directory \"" + r + "/htdocs\">\n  AllowOverride AuthConfig FileInfo\n  Require all granted\n</Directory>\n";
+    conf +=
+        "StartServers 2\nMinSpareServers 1\nMaxSpareServers 3\nMaxRequestWorkers 8\n"
+        "DocumentRoot \"" +
+        r + "/htdocs\"\n" +
+        "<Directory />\n  AllowOverride None\n  Require all denied\n</Directory>\n"
+        "<Directory \"" +
+        r + "/htdocs\">\n  AllowOverride AuthConfig FileInfo\n  Require all granted\n</Directory>\n";
     WriteFile(root_ / "httpd.conf", conf);
   }
 
@@ -257,7 +258,8 @@ class ApacheTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (!fs::exists(kApache)) GTEST_SKIP() << kApache << " is not installed (scripts/setup installs it); skipping the web server test";
+    if (!fs::exists(kApache))
+      GTEST_SKIP() << kApache << " is not installed (scripts/setup installs it); skipping the web server test";
     ASSERT_NE(server_, nullptr) << "could not start the web server: " << startError_;
     users.AppendUser(User("anna", "Secret1"));
     users.AppendUser(User("Anna Maria", "two words"));

@@ -92,7 +92,8 @@ TEST(DesCrypt, HashIsSaltThenElevenAlphabetCharactersEndingInAMultipleOfFour) {
   std::mt19937 gen(3);
   std::set<char> seenLast;
   for (int i = 0; i < 2000; ++i) {
-    const std::string salt{kAlphabet[static_cast<std::size_t>(i) % 64], kAlphabet[static_cast<std::size_t>(i / 64) % 64]};
+    const std::string salt{kAlphabet[static_cast<std::size_t>(i) % 64],
+                           kAlphabet[static_cast<std::size_t>(i / 64) % 64]};
     const std::string h = DesCrypt(RandomKey(gen), salt);
     ASSERT_EQ(h.size(), 13u);
     EXPECT_EQ(h.substr(0, 2), salt);

@@ -12,9 +12,9 @@
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
+using ::testing::ElementsAre;
 using testing::ReadFile;
 using testing::WriteFile;
-using ::testing::ElementsAre;
 
 class SaveNowTest : public ::testing::Test {
  protected:
@@ -49,7 +49,8 @@ class SaveNowTest : public ::testing::Test {
   }
 
   std::string Entry(const std::string& file, const std::string& folder, bool ok) {
-    return "append:Save " + file + " file to " + folder + "/" + file + (ok ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n");
+    return "append:Save " + file + " file to " + folder + "/" + file +
+           (ok ? " ... OK!\r\n\r\n" : " ... Failed!\r\n\r\n");
   }
 
   testing::TempDir root;
@@ -85,7 +86,8 @@ TEST_F(SaveNowTest, CopiesIntoAnEmptyFolderWithoutAsking) {
   EXPECT_EQ(r.Outcome, LocalSaveOutcome::Saved);
   EXPECT_TRUE(r.HtaccessSaved && r.HtpasswdSaved);
   EXPECT_TRUE(questions.empty());
-  EXPECT_THAT(log.calls, ElementsAre("clear", Entry(".htaccess", web.string(), true), Entry(".htpasswd", web.string(), true)));
+  EXPECT_THAT(log.calls,
+              ElementsAre("clear", Entry(".htaccess", web.string(), true), Entry(".htpasswd", web.string(), true)));
   EXPECT_EQ(ReadFile(web / ".htaccess"), "new access\r\n");
   EXPECT_EQ(ReadFile(web / ".htpasswd"), "new passwd\r\n");
   EXPECT_TRUE(fs::exists(source / ".htaccess") && fs::exists(source / ".htpasswd"));
@@ -143,7 +145,8 @@ TEST_F(SaveNowTest, NoKeepsTheOldFileAndYesReplacesIt) {
   EXPECT_TRUE(r.HtpasswdSaved);
   EXPECT_EQ(ReadFile(web / ".htaccess"), "old access");
   EXPECT_EQ(ReadFile(web / ".htpasswd"), "new passwd\r\n");
-  EXPECT_THAT(log.calls, ElementsAre("clear", Entry(".htaccess", web.string(), false), Entry(".htpasswd", web.string(), true)));
+  EXPECT_THAT(log.calls,
+              ElementsAre("clear", Entry(".htaccess", web.string(), false), Entry(".htpasswd", web.string(), true)));
 }
 
 TEST_F(SaveNowTest, AFailedCopyIsReportedAndTheOtherFileStillTried) {
@@ -151,7 +154,8 @@ TEST_F(SaveNowTest, AFailedCopyIsReportedAndTheOtherFileStillTried) {
   answers = {true};
   LocalSaveResult r = Save(web.string());
   EXPECT_EQ(r.Outcome, LocalSaveOutcome::Saved);
-  EXPECT_THAT(log.calls, ElementsAre("clear", Entry(".htaccess", web.string(), false), Entry(".htpasswd", web.string(), true)));
+  EXPECT_THAT(log.calls,
+              ElementsAre("clear", Entry(".htaccess", web.string(), false), Entry(".htpasswd", web.string(), true)));
   EXPECT_EQ(ReadFile(web / ".htpasswd"), "new passwd\r\n");
 }
 
@@ -189,7 +193,8 @@ TEST_F(SaveNowTest, EmptyFieldOpensTheFolderDialog) {
   EXPECT_EQ(browsed, 3);
   EXPECT_EQ(r.Outcome, LocalSaveOutcome::Saved);
   EXPECT_EQ(r.Directory, web.string());
-  EXPECT_THAT(log.calls, ElementsAre("clear", Entry(".htaccess", web.string(), true), Entry(".htpasswd", web.string(), true)));
+  EXPECT_THAT(log.calls,
+              ElementsAre("clear", Entry(".htaccess", web.string(), true), Entry(".htpasswd", web.string(), true)));
 }
 
 TEST_F(SaveNowTest, BlanksAndOneTrailingSeparatorDoNotChangeTheReport) {

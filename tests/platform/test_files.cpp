@@ -47,8 +47,8 @@ TEST_F(FilesTest, WhatALinkAtThePathDecides) {
   struct Case {
     const char* name;
     AtLink at;
-    const char* linkTo;      // as the link holds it, relative to its folder "out"
-    const char* target;      // the file the links lead to, relative to the root
+    const char* linkTo;  // as the link holds it, relative to its folder "out"
+    const char* target;  // the file the links lead to, relative to the root
     bool written;
     bool stillLink;          // the link stays a link
     const char* targetData;  // what that file holds afterwards (nullptr: it does not exist)

@@ -124,8 +124,10 @@ TEST(CsvImport, FieldsAreTrimmedAndSurviveASaveAndLoad) {
       {"\"bob\",\"pw \",\"true\"", {"bob", "pw", false, "", "", ""}},
       {"\" carl\t\",\" \x01secret\",\"FALSE\",\" c@x \",\"  Carl C \",\" note \"",
        {"carl", "secret", true, "c@x", "Carl C", "note"}},
-      {"dan,  two words  ,true,,,\\r\\nfirst\\r\\nsecond \\r\\n", {"dan", "two words", false, "", "", "first\r\nsecond"}},
-      {"\"   \",\"\xC2\xA0pw\xC2\xA0\",\"true\"", {"", "\xC2\xA0pw\xC2\xA0", false, "", "", ""}},  // no-break spaces stay
+      {"dan,  two words  ,true,,,\\r\\nfirst\\r\\nsecond \\r\\n",
+       {"dan", "two words", false, "", "", "first\r\nsecond"}},
+      {"\"   \",\"\xC2\xA0pw\xC2\xA0\",\"true\"",
+       {"", "\xC2\xA0pw\xC2\xA0", false, "", "", ""}},  // no-break spaces stay
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -185,8 +187,10 @@ TEST(CsvImport, Files) {
   // Written on Windows: Windows-1252 text.
   dir.Write("win.csv", "\"Ren\xE9\",\"\x80\",\"FALSE\",\"\",\"J\xFCrgen\",\"\"\r\n");
   ASSERT_TRUE(ImportCsvFile(dir.File("win.csv"), list));
-  EXPECT_EQ(AllFields(list),
-            (std::vector<Fields>{{"Ren\xC3\xA9", "\xE2\x82\xAC", true, "", "J\xC3\xBC" "rgen", ""}}));
+  EXPECT_EQ(AllFields(list), (std::vector<Fields>{{"Ren\xC3\xA9", "\xE2\x82\xAC", true, "",
+                                                   "J\xC3\xBC"
+                                                   "rgen",
+                                                   ""}}));
   dir.Write("empty.csv", "");
   EXPECT_TRUE(ImportCsvFile(dir.File("empty.csv"), list));
   EXPECT_EQ(list.CountUsers(), 1u);

@@ -152,10 +152,10 @@ TEST(ProjectFile, WritesTheExactTextForm) {
 TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
   TempDir dir;
   const std::vector<std::string> notes = {
-      "C:\\new\\readme.txt",              // one line with backslash-n and backslash-r: stored as is
-      "path C:\\new\r\nand C:\\rest",     // a line break and literal backslash sequences together
-      "ends with a backslash\\\r\n\\",    // backslashes next to line breaks
-      "\"quoted\"",                       // would look like a stored quoted string
+      "C:\\new\\readme.txt",            // one line with backslash-n and backslash-r: stored as is
+      "path C:\\new\r\nand C:\\rest",   // a line break and literal backslash sequences together
+      "ends with a backslash\\\r\n\\",  // backslashes next to line breaks
+      "\"quoted\"",                     // would look like a stored quoted string
       "\"",
       "\"Bob\" is \\\"here\\\"",
       "ends with \"quotes\"",
@@ -164,7 +164,8 @@ TEST(ProjectFile, NotesKeepLineBreaksBackslashesAndQuotes) {
       "  inner \r\n  blanks  \r\n",
   };
   UserList users;
-  for (std::size_t i = 0; i < notes.size(); ++i) users.AppendUser(User("u" + std::to_string(i), "", false, "", "", notes[i]));
+  for (std::size_t i = 0; i < notes.size(); ++i)
+    users.AppendUser(User("u" + std::to_string(i), "", false, "", "", notes[i]));
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
   const std::string text = dir.Read("p.htp");
   EXPECT_NE(text.find("\r\nNOTES=C:\\new\\readme.txt\r\n"), std::string::npos);
@@ -283,9 +284,16 @@ TEST(ProjectFile, IntegersAndFlags) {
   EXPECT_TRUE(back.settings.ToFtpServer);  // not a number: the default
   EXPECT_FALSE(back.settings.FtpPassive);
 
-  for (auto [value, expected] : std::vector<std::pair<std::string, bool>>{
-           {"0", false}, {"1", true}, {"+1", true}, {"12abc", false}, {"1.0", false}, {"", false},
-           {"99999999999999999999999", true}, {"0x", false}, {"0xg", false}, {"- 1", false}}) {
+  for (auto [value, expected] : std::vector<std::pair<std::string, bool>>{{"0", false},
+                                                                          {"1", true},
+                                                                          {"+1", true},
+                                                                          {"12abc", false},
+                                                                          {"1.0", false},
+                                                                          {"", false},
+                                                                          {"99999999999999999999999", true},
+                                                                          {"0x", false},
+                                                                          {"0xg", false},
+                                                                          {"- 1", false}}) {
     dir.Write("f.htp", "[USER0]\r\nDISABLED=" + value + "\r\n[GENERAL]\r\nUSERCOUNT=1\r\n");
     Loaded one;
     Load(dir.File("f.htp"), one);
@@ -296,7 +304,8 @@ TEST(ProjectFile, IntegersAndFlags) {
 
 TEST(ProjectFile, UserCountAgainstTheSectionsPresent) {
   TempDir dir;
-  const std::string sections = "[USER0]\r\nUSERNAME=a\r\nPASSWORD=1\r\n[USER1]\r\nUSERNAME=b\r\n[USER2]\r\nUSERNAME=c\r\n";
+  const std::string sections =
+      "[USER0]\r\nUSERNAME=a\r\nPASSWORD=1\r\n[USER1]\r\nUSERNAME=b\r\n[USER2]\r\nUSERNAME=c\r\n";
   auto load = [&](const std::string& count) {
     dir.Write("p.htp", sections + "[GENERAL]\r\nUSERCOUNT=" + count + "\r\n");
     Loaded back;

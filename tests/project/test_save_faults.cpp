@@ -106,7 +106,8 @@ TEST_F(SaveFaults, FileSizeLimitReachedKeepsTheOldProject) {
     // The program goes on: with room again, the same save completes.
     limit.rlim_cur = hard;
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return kCannotSetUp;
-    return SaveProjectFile(dir.File("retry.htp"), big, ProjectSettings{}) ? kSaveFailedThenRetrySucceeded : kRetryFailed;
+    return SaveProjectFile(dir.File("retry.htp"), big, ProjectSettings{}) ? kSaveFailedThenRetrySucceeded
+                                                                          : kRetryFailed;
   });
   EXPECT_EQ(result, kSaveFailedThenRetrySucceeded);
   ExpectOldProjectIntact();

@@ -24,9 +24,9 @@
 #include "platform/WorkingFolder.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FieldControls.h"
 #include "ui/FormAbout.h"
 #include "ui/FormLog.h"
-#include "ui/FieldControls.h"
 #include "ui/FormMain.h"
 
 namespace {
@@ -139,8 +139,8 @@ TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
   };
   auto caption = [](QAction* a) { return a->text(); };
   auto hint = [](QAction* a) { return a->toolTip(); };
-  EXPECT_EQ(texts(form->ToolBarMain->actions(), hint),
-            (QStringList{"New project", "Open project", "-", "Save project", "-", "Online Frequently Asked Questions"}));
+  EXPECT_EQ(texts(form->ToolBarMain->actions(), hint), (QStringList{"New project", "Open project", "-", "Save project",
+                                                                    "-", "Online Frequently Asked Questions"}));
   EXPECT_EQ(texts(form->menuBar()->actions(), caption), (QStringList{"Project", "Help"}));
   EXPECT_EQ(texts(form->MenuProject->actions(), caption),
             (QStringList{"New project", "Open project", "-", "Save project", "Save project as ...", "-", "Exit"}));
@@ -153,13 +153,42 @@ TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
             (QStringList{"View All Users", "View Enabled Users", "View Disabled Users"}));
 
   // Tests and later commands find the controls by the names they carry.
-  for (const char* name : {"ListViewUser", "BtnViewUsers", "TbnAddUser", "TbnCreateUser", "TbnEditUser",
-                           "TbnDeleteUser", "TbnDeleteAllUsers", "btnsavecsv", "btnloadcsv", "EdtFtpServerPath",
-                           "EdtAuthUserFile", "EdtAuthName", "chkRedirectErrPage", "edtErrPage", "BtnGenerate",
-                           "BtnViewHtaccess", "BtnViewHtpasswd", "RdoFtpServer", "EdtHost", "EdtPort", "EdtUser",
-                           "chkFTPPassive", "EdtPassword", "EdtWebDirectory", "BtnFtpNow", "RdoLocalHardDisk",
-                           "EdtDirectory", "BtnBrowse", "BtnSaveNow", "BtnHelp", "BtnBack", "BtnNext", "BtnExit",
-                           "ImageLogo", "PageControlMain", "ToolBarMain"})
+  for (const char* name : {"ListViewUser",
+                           "BtnViewUsers",
+                           "TbnAddUser",
+                           "TbnCreateUser",
+                           "TbnEditUser",
+                           "TbnDeleteUser",
+                           "TbnDeleteAllUsers",
+                           "btnsavecsv",
+                           "btnloadcsv",
+                           "EdtFtpServerPath",
+                           "EdtAuthUserFile",
+                           "EdtAuthName",
+                           "chkRedirectErrPage",
+                           "edtErrPage",
+                           "BtnGenerate",
+                           "BtnViewHtaccess",
+                           "BtnViewHtpasswd",
+                           "RdoFtpServer",
+                           "EdtHost",
+                           "EdtPort",
+                           "EdtUser",
+                           "chkFTPPassive",
+                           "EdtPassword",
+                           "EdtWebDirectory",
+                           "BtnFtpNow",
+                           "RdoLocalHardDisk",
+                           "EdtDirectory",
+                           "BtnBrowse",
+                           "BtnSaveNow",
+                           "BtnHelp",
+                           "BtnBack",
+                           "BtnNext",
+                           "BtnExit",
+                           "ImageLogo",
+                           "PageControlMain",
+                           "ToolBarMain"})
     EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
   EXPECT_EQ(form->TbnDeleteAllUsers->toolTip(), "Remove all users");
   EXPECT_EQ(form->btnloadcsv->toolTip(), "Load user list from .CSV file");
@@ -227,9 +256,9 @@ TEST_F(MainWindow, RadioButtonsSwitchTheFieldsWithoutMarkingTheProject) {
 }
 
 TEST_F(MainWindow, EveryFieldAndBothCheckBoxesMarkTheProjectAlsoWhenSetByProgram) {
-  for (QLineEdit* edit : {form->EdtAuthUserFile, form->EdtFtpServerPath, form->EdtAuthName, form->edtErrPage,
-                          form->EdtHost, form->EdtPort, form->EdtUser, form->EdtPassword, form->EdtWebDirectory,
-                          form->EdtDirectory}) {
+  for (QLineEdit* edit :
+       {form->EdtAuthUserFile, form->EdtFtpServerPath, form->EdtAuthName, form->edtErrPage, form->EdtHost,
+        form->EdtPort, form->EdtUser, form->EdtPassword, form->EdtWebDirectory, form->EdtDirectory}) {
     form->Model().Modified = false;
     edit->setText(edit->text() + "x");
     EXPECT_TRUE(form->Model().Modified) << edit->objectName().toStdString();

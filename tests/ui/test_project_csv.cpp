@@ -62,7 +62,8 @@ TEST_F(CsvButtons, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
 
 TEST_F(CsvButtons, ImportingTwiceDoublesEveryUserInNameOrder) {
   const std::string path = Folder() + "in.csv";
-  std::ofstream(path, std::ios::binary) << "\"carl\",\"c1\",\"true\"\r\n\"amy\",\"a1\",\"FALSE\",\"a@x.test\",\"Amy\",\"x\"\r\n";
+  std::ofstream(path, std::ios::binary)
+      << "\"carl\",\"c1\",\"true\"\r\n\"amy\",\"a1\",\"FALSE\",\"a@x.test\",\"Amy\",\"x\"\r\n";
   Seed({"bob"});
   form->Model().Modified = false;
 

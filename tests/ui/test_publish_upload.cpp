@@ -136,24 +136,15 @@ TEST_P(RealServerUpload, SendsTheGeneratedFilesAndRestoresTheLogButtons) {
   EXPECT_FALSE(closeOn);
   EXPECT_TRUE(shown);
   const QString port = QString::number(server.Port());
-  EXPECT_EQ(log->Lines(), (kTasks + QStringList{"  Connected to host: 127.0.0.1",
-                                               "  Remote address: 127.0.0.1 , Remote port: " + port,
-                                               "",
-                                               "* Changing remote working directory to /",
-                                               "  Changing remote working directory successfully",
-                                               "",
-                                               "* Uploading .htpasswd file to remote directory: /, ... ...",
-                                               "  Uploading successfully",
-                                               "",
-                                               "* Changing remote working directory to /public_html/",
-                                               "  Changing remote working directory successfully",
-                                               "",
-                                               "* Uploading .htaccess file to remote directory: /public_html/, ... ...",
-                                               "  Uploading successfully",
-                                               "",
-                                               "* Disconnecting from 127.0.0.1",
-                                               "",
-                                               "* Disconnected"}));
+  EXPECT_EQ(log->Lines(),
+            (kTasks +
+             QStringList{"  Connected to host: 127.0.0.1", "  Remote address: 127.0.0.1 , Remote port: " + port, "",
+                         "* Changing remote working directory to /", "  Changing remote working directory successfully",
+                         "", "* Uploading .htpasswd file to remote directory: /, ... ...", "  Uploading successfully",
+                         "", "* Changing remote working directory to /public_html/",
+                         "  Changing remote working directory successfully", "",
+                         "* Uploading .htaccess file to remote directory: /public_html/, ... ...",
+                         "  Uploading successfully", "", "* Disconnecting from 127.0.0.1", "", "* Disconnected"}));
   ExpectLogAtRest();
   EXPECT_TRUE(log->isVisible());
   EXPECT_FALSE(form->FtpClient.Connected());

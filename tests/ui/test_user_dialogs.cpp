@@ -21,10 +21,8 @@ void TypeInto(QSpinBox* spin, const QString& text) {
   spin->setFocus();
   QLineEdit* edit = EditOf(spin);
   edit->selectAll();
-  if (text.isEmpty())
-    QTest::keyClick(edit, Qt::Key_Backspace);
-  else
-    QTest::keyClicks(edit, text);
+  if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+  else QTest::keyClicks(edit, text);
 }
 
 }  // namespace
@@ -137,7 +135,9 @@ TEST(FormUser, FieldsComeBackTrimmedAndNotesRoundTrip) {
   u.Disabled = true;
   u.Email = "bob@example.com";
   u.FullName = "Bob Builder";
-  u.Notes = "first\r\nsecond\xC2\xA0" "half\r\n\r\nlast";  // a no-break space inside
+  u.Notes =
+      "first\r\nsecond\xC2\xA0"
+      "half\r\n\r\nlast";  // a no-break space inside
   form.SetFields(u);
   pellora::TUserList back = form.Fields();
   EXPECT_EQ(back.UserName, u.UserName);
@@ -146,10 +146,14 @@ TEST(FormUser, FieldsComeBackTrimmedAndNotesRoundTrip) {
   EXPECT_EQ(back.FullName, u.FullName);
   EXPECT_EQ(back.Notes, u.Notes);
 
-  form.EdtUser->setText(" \t b\xC3\xA9" "a  ");
+  form.EdtUser->setText(
+      " \t b\xC3\xA9"
+      "a  ");
   form.MemoNotes->setPlainText("\n  note \n\n");
   back = form.Fields();
-  EXPECT_EQ(back.UserName, "b\xC3\xA9" "a");
+  EXPECT_EQ(back.UserName,
+            "b\xC3\xA9"
+            "a");
   EXPECT_EQ(back.Notes, "note");
 
   form.ClearFields();

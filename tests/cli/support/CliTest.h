@@ -19,9 +19,7 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override { std::filesystem::create_directories(dataHome_); }
 
-  Result Run(std::vector<std::string> args, const std::string& input = "") {
-    return RunCli(args, dataHome_, input);
-  }
+  Result Run(std::vector<std::string> args, const std::string& input = "") { return RunCli(args, dataHome_, input); }
 
   // A project with the given users (in this order) and settings, written as
   // the desktop program writes it.
@@ -50,9 +48,7 @@ class CliTest : public ::testing::Test {
     return user ? *user : TUserList{};
   }
 
-  std::filesystem::path WorkFile(const char* name) const {
-    return dataHome_ / "Quarnet Software" / "Pellora" / name;
-  }
+  std::filesystem::path WorkFile(const char* name) const { return dataHome_ / "Quarnet Software" / "Pellora" / name; }
 
   TempDir root_;
   std::filesystem::path dataHome_ = root_.Path() / "xdg";

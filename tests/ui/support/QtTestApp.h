@@ -5,8 +5,8 @@
 // offscreen platform and XDG_DATA_HOME pointed at a fresh temporary folder.
 QApplication& TestApp();
 
-#include <ostream>
 #include <QString>
+#include <ostream>
 
 // Lets test failures print texts readably.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

@@ -20,7 +20,8 @@ const char* KindName(Kind kind) {
 }
 
 ScriptedPrompts::~ScriptedPrompts() {
-  for (const Answer& left : queue_) ADD_FAILURE() << "a " << KindName(left.kind) << " question was expected but never asked";
+  for (const Answer& left : queue_)
+    ADD_FAILURE() << "a " << KindName(left.kind) << " question was expected but never asked";
 }
 
 void ScriptedPrompts::Expect(Kind kind, Button answer) { queue_.push_back({kind, answer, {}}); }
@@ -68,7 +69,9 @@ Button ScriptedPrompts::Confirm(const QString& text) {
       .button;
 }
 
-void ScriptedPrompts::Error(const QString& text) { Take({Kind::Error, text, "Error", {Button::Ok}, Button::Ok}, Button::Ok); }
+void ScriptedPrompts::Error(const QString& text) {
+  Take({Kind::Error, text, "Error", {Button::Ok}, Button::Ok}, Button::Ok);
+}
 
 bool ScriptedPrompts::AskReplace(const QString& text) {
   return Take({Kind::AskReplace, text, "Information", {Button::Yes, Button::No}, Button::Yes}, Button::No).button !=

@@ -16,8 +16,8 @@ class ScriptedPrompts : public pellora::Prompts {
  public:
   struct Question {
     Kind kind;
-    QString text;              // message or question text; a file dialog's filter
-    QString caption;           // box caption; a file dialog's default suffix; a folder dialog's title
+    QString text;     // message or question text; a file dialog's filter
+    QString caption;  // box caption; a file dialog's default suffix; a folder dialog's title
     std::vector<Button> buttons;
     Button defaultButton = Button::Ok;
   };
