@@ -222,9 +222,7 @@ int CmdSeries(const std::vector<std::string>& args) {
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
 
-  if (added < settings.Count)
-    return Refuse("Only " + std::to_string(added) + " of " + std::to_string(settings.Count) +
-                  " users were created: there are no more free user names of this length and kind.");
+  if (added < settings.Count) return Refuse(ShortSeriesText(static_cast<std::size_t>(added), settings.Count));
   return kExitDone;
 }
 

@@ -31,4 +31,9 @@ std::size_t CreateSeries(UserList& users, const SeriesSettings& settings) {
   return made;
 }
 
+std::string ShortSeriesText(std::size_t made, int asked) {
+  return "Only " + std::to_string(made) + " of " + std::to_string(asked) +
+         " users were created: there are no more free user names of this length and kind.";
+}
+
 }  // namespace pellora

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 #include "core/UserList.h"
 
@@ -30,5 +31,8 @@ inline constexpr int kMaxNameDraws = 20000;
 // no free name turns up within kMaxNameDraws draws. Returns how many users
 // were added.
 std::size_t CreateSeries(UserList& users, const SeriesSettings& settings);
+
+// What a series that stopped early says: how many of how many were made, and why.
+std::string ShortSeriesText(std::size_t made, int asked);
 
 }  // namespace pellora

@@ -16,6 +16,8 @@ namespace pellora {
 namespace {
 
 constexpr std::string_view kGeneral = "GENERAL";
+constexpr std::string_view kProjectFileKey = "PROJECTFILE";
+constexpr std::string_view kProjectModifiedKey = "PROJECTMODIFIED";
 
 // A hand-edited "USERCOUNT" may run far beyond the user sections of the file.
 // Missing sections still give empty users, but at most this many of them:
@@ -126,7 +128,8 @@ std::string DecodeNotes(std::string value) {
 
 }  // namespace
 
-bool SaveProjectFile(const std::string& path, const UserList& users, const ProjectSettings& settings) {
+bool SaveProjectFile(const std::string& path, const UserList& users, const ProjectSettings& settings,
+                     const LastState* state) {
   // A file that may not be written is not replaced either, although the
   // folder would let a new file take its place: a project made read-only
   // stays as it is.
@@ -145,10 +148,14 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
   ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
   for (const SettingRow& row : SettingRows())
     ini.WriteString(kGeneral, row.Key, row.Text ? TrimView(settings.*row.Text) : settings.*row.Flag ? "1" : "0");
+  if (state && !state->ProjectFile.empty()) {
+    ini.WriteString(kGeneral, kProjectFileKey, state->ProjectFile);
+    ini.WriteString(kGeneral, kProjectModifiedKey, state->Modified ? "1" : "0");
+  }
   return WriteFileAtomic(path, ini.Text(), 0600, AtLink::WriteTarget);
 }
 
-bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings) {
+bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& settings, LastState* state) {
   std::string bytes;
   if (!FileExists(path) || !ReadWholeFile(path, bytes)) return false;
   IniFile ini;
@@ -175,6 +182,10 @@ bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& 
   for (const SettingRow& row : SettingRows()) {
     if (row.Text) settings.*row.Text = ini.ReadString(kGeneral, row.Key, row.FileDefault);
     else settings.*row.Flag = ReadFlag(ini, kGeneral, row.Key, std::string_view(row.FileDefault) == "1");
+  }
+  if (state) {
+    state->ProjectFile = ini.ReadString(kGeneral, kProjectFileKey, "");
+    state->Modified = ReadFlag(ini, kGeneral, kProjectModifiedKey, false);
   }
   return true;
 }

@@ -202,12 +202,15 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
 TFormMain::~TFormMain() = default;
 
 void TFormMain::BuildMenus() {
-  MenuProject = Named(menuBar()->addMenu("Project"), "MenuProject");
-  MINewProject = NamedAction(this, "MINewProject", "New project");
-  MIOpenProject = NamedAction(this, "MIOpenProject", "Open project");
-  MISaveProject = NamedAction(this, "MISaveProject", "Save project");
-  MISaveProjectAs = NamedAction(this, "MISaveProjectAs", "Save project as ...");
-  MIExit = NamedAction(this, "MIExit", "Exit");
+  MenuProject = Named(menuBar()->addMenu("&Project"), "MenuProject");
+  MINewProject = NamedAction(this, "MINewProject", "&New project");
+  MIOpenProject = NamedAction(this, "MIOpenProject", "&Open project");
+  MISaveProject = NamedAction(this, "MISaveProject", "&Save project");
+  MISaveProjectAs = NamedAction(this, "MISaveProjectAs", "Save project &as ...");
+  MIExit = NamedAction(this, "MIExit", "E&xit");
+  MINewProject->setShortcut(QKeySequence::New);
+  MIOpenProject->setShortcut(QKeySequence::Open);
+  MISaveProject->setShortcut(QKeySequence::Save);
   MenuProject->addAction(MINewProject);
   MenuProject->addAction(MIOpenProject);
   MenuProject->addSeparator();
@@ -216,11 +219,12 @@ void TFormMain::BuildMenus() {
   MenuProject->addSeparator();
   MenuProject->addAction(MIExit);
 
-  MenuHelp = Named(menuBar()->addMenu("Help"), "MenuHelp");
-  MIHelpDocument = NamedAction(this, "MIHelpDocument", "Help document");
-  MIVisitWebsite = NamedAction(this, "MIVisitWebsite", "Visit website");
-  MIContactUs = NamedAction(this, "MIContactUs", "Contact us");
-  MIAbout = NamedAction(this, "MIAbout", "About ...");
+  MenuHelp = Named(menuBar()->addMenu("&Help"), "MenuHelp");
+  MIHelpDocument = NamedAction(this, "MIHelpDocument", "&Help document");
+  MIVisitWebsite = NamedAction(this, "MIVisitWebsite", "&Visit website");
+  MIContactUs = NamedAction(this, "MIContactUs", "&Contact us");
+  MIAbout = NamedAction(this, "MIAbout", "&About ...");
+  MIHelpDocument->setShortcut(QKeySequence::HelpContents);
   MenuHelp->addAction(MIHelpDocument);
   MenuHelp->addSeparator();
   MenuHelp->addAction(MIVisitWebsite);
@@ -299,14 +303,6 @@ QWidget* TFormMain::BuildUsersPage() {
   connect(BtnViewUsers, &QPushButton::clicked, this, &TFormMain::BtnViewUsersClick);
 
   ListViewUser = Named(new QTableView(page), "ListViewUser");
-  ListViewUser->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListViewUser->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  ListViewUser->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListViewUser->setShowGrid(true);
-  ListViewUser->setSortingEnabled(false);
-  ListViewUser->setWordWrap(false);
-  ListViewUser->verticalHeader()->hide();
-  ListViewUser->horizontalHeader()->setHighlightSections(false);
   ListViewUser->setContextMenuPolicy(Qt::CustomContextMenu);
   column->addWidget(ListViewUser, 1);
   connect(ListViewUser, &QWidget::customContextMenuRequested, this, &TFormMain::ListViewUserContextPopup);
@@ -551,7 +547,6 @@ void TFormMain::FormCreate() {
   BtnBack->setEnabled(false);
 
   LblUsersTitle->setText("Define user/password list:");
-  BtnViewUsers->setText("View users");
   TbnAddUser->setToolTip("Add user");
   TbnCreateUser->setToolTip("Create random user/password series");
   TbnEditUser->setToolTip("Edit user's property");
@@ -594,15 +589,17 @@ void TFormMain::FormCreate() {
   ApplySettings(ProjectSettings{});
 
   const std::string lastState = WorkingFolder() + "config.htp";
+  LastState state;
   if (FileExists(lastState)) {
-    LoadProjectFromFile(lastState);
-    project_.FileName = lastState;
+    LoadProjectFromFile(lastState, &state);
+    // A named project comes back under its own file, so Save writes there.
+    project_.FileName = state.ProjectFile.empty() ? lastState : state.ProjectFile;
     project_.Untitled = false;
   } else {
     project_.FileName = kUntitled;
     project_.Untitled = true;
   }
-  project_.Modified = false;
+  project_.Modified = state.Modified;
   UpdateWindowTitle();
 }
 
@@ -682,9 +679,9 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
   SetUploadMode(s.ToFtpServer);
 }
 
-bool TFormMain::LoadProjectFromFile(const std::string& path) {
+bool TFormMain::LoadProjectFromFile(const std::string& path, LastState* state) {
   ProjectSettings settings;
-  if (!LoadProjectFile(path, project_.Users, settings)) return false;
+  if (!LoadProjectFile(path, project_.Users, settings, state)) return false;
   ApplySettings(settings);
   RefreshUserView();
   return true;

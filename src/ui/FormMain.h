@@ -19,6 +19,7 @@
 #include "core/Project.h"
 #include "ftp/FtpClient.h"
 #include "ftp/Upload.h"
+#include "project/ProjectFile.h"
 #include "ui/Prompts.h"
 
 namespace pellora {
@@ -69,8 +70,9 @@ class TFormMain : public QMainWindow {
   const ProjectSettings& Settings() const { return project_.Settings; }
   void ApplySettings(const ProjectSettings& settings);
 
-  // Loads a project file into the list and the controls; false when it could not be read.
-  bool LoadProjectFromFile(const std::string& path);
+  // Loads a project file into the list and the controls (and the last-state
+  // keys into state, when given); false when it could not be read.
+  bool LoadProjectFromFile(const std::string& path, LastState* state = nullptr);
   // Asked before the window closes; true lets it close.
   bool FormCloseQuery();
   // Rebuilds the list view from the list under ViewFilter.
@@ -236,6 +238,12 @@ class TFormMain : public QMainWindow {
  private:
   void WirePublishing();
   std::optional<std::string> BrowseForSaveDirectory();
+  // Generate's checks, files and log; true when both files were written.
+  bool GenerateFiles();
+  enum class BeforePublish { AsTheyAre, Regenerated, Cancelled };
+  // Offers to generate again when the generated files no longer match the
+  // users and options.
+  BeforePublish OfferToRegenerate();
   std::unique_ptr<Uploader> uploader_;  // after FtpClient: it unbinds the client's events when it goes
 
   // User page, project commands and CSV lists

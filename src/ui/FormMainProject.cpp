@@ -101,9 +101,15 @@ void TFormMain::TbnSaveProjectClick() {
 void TFormMain::MISaveProjectAsClick() { SaveProjectToChosenFile(); }
 
 bool TFormMain::FormCloseQuery() {
-  // The whole project goes to the last-state file without a question; a
+  // A named project with changes gets the usual question. Whatever the
+  // answer, the whole project then goes to the last-state file, which names
+  // the project's own file and whether that file lacks the changes; a
   // failure to write it must not keep the window open.
-  SaveProjectFile(LastStateFile(), project_.Users, Settings());
+  const bool named = !project_.Untitled && project_.FileName != LastStateFile();
+  if (named && project_.Modified && !AskSaveChanges()) return false;
+  LastState state;
+  if (named) state = {project_.FileName, project_.Modified};
+  SaveProjectFile(LastStateFile(), project_.Users, Settings(), &state);
   FreeUsers();
   return true;
 }

@@ -15,6 +15,7 @@
 #include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
+#include "generate/UpToDate.h"
 #include "ui/FieldControls.h"
 #include "ui/FormLog.h"
 #include "ui/FormMain.h"
@@ -54,6 +55,18 @@ void Preview(TFormMain& form, const char* name) {
   form.prompts().Message(Q(refusal.Text), Q(refusal.Caption));
   FocusOn(form, refusal.Target);
 }
+
+// The log as it is, or without the clearing that would wipe the lines above.
+struct KeepLines : LogSink {
+  LogSink& log;
+  bool keep;
+  KeepLines(LogSink& log, bool keep) : log(log), keep(keep) {}
+  void Clear() override {
+    if (!keep) log.Clear();
+  }
+  void AddLine(std::string_view text) override { log.AddLine(text); }
+  void AppendText(std::string_view text) override { log.AppendText(text); }
+};
 
 // Stop and Close go back to their resting state however the upload ends,
 // an unexpected exception included.
@@ -103,17 +116,34 @@ void TFormMain::WirePublishing() {
   installEventFilter(new StopUploadOnClose(*this));
 }
 
-void TFormMain::BtnGenerateClick() {
+bool TFormMain::GenerateFiles() {
   if (std::optional<Refusal> refused = CheckGenerate(project_.Users, Settings())) {
     ShowRefusal(*this, *refused);
-    return;
+    return false;
   }
-  if (!FormLog) return;
+  if (!FormLog) return false;
   FormLog->SetStopEnabled(false);
   FormLog->SetCloseEnabled(true);
   FormLog->Clear();
-  WriteAccessFiles(project_.Users, Settings(), *FormLog);
+  const bool written = WriteAccessFiles(project_.Users, Settings(), *FormLog);
   FormLog->ShowLog();
+  return written;
+}
+
+void TFormMain::BtnGenerateClick() { GenerateFiles(); }
+
+TFormMain::BeforePublish TFormMain::OfferToRegenerate() {
+  // Files never generated are refused by the publishing commands themselves.
+  if (!GeneratedFile(kHtaccessName) || !GeneratedFile(kHtpasswdName) ||
+      GeneratedFilesUpToDate(project_.Users, Settings()))
+    return BeforePublish::AsTheyAre;
+  switch (
+      prompts_.Confirm(QStringLiteral("The user list or the options changed after the files were generated. "
+                                      "Generate them again first?"))) {
+    case Prompts::Button::No: return BeforePublish::AsTheyAre;
+    case Prompts::Button::Yes: return GenerateFiles() ? BeforePublish::Regenerated : BeforePublish::Cancelled;
+    default: return BeforePublish::Cancelled;
+  }
 }
 
 void TFormMain::BtnViewHtaccessClick() { Preview(*this, kHtaccessName); }
@@ -133,10 +163,14 @@ void TFormMain::BtnBrowseClick() { BrowseForSaveDirectory(); }
 
 void TFormMain::BtnSaveNowClick() {
   if (!FormLog) return;
+  const BeforePublish before = OfferToRegenerate();
+  if (before == BeforePublish::Cancelled) return;
   LocalSavePrompts asks;
   asks.BrowseForFolder = [this] { return BrowseForSaveDirectory(); };
   asks.AskReplace = [this](const std::string& question) { return prompts_.AskReplace(Q(question)); };
-  const LocalSaveResult result = SaveNow(EdtDirectory->text().toStdString(), asks, *FormLog);
+  // Generate's lines stay in the log above the save's.
+  KeepLines log{*FormLog, before == BeforePublish::Regenerated};
+  const LocalSaveResult result = SaveNow(EdtDirectory->text().toStdString(), asks, log);
 
   if (result.Outcome == LocalSaveOutcome::NotGenerated) {
     ShowRefusalFrom(*this, TabSheetUpload, *result.Refused);
@@ -164,6 +198,8 @@ void TFormMain::BtnFtpNowClick() {
     ShowRefusalFrom(*this, TabSheetUpload, *check.Refused);
     return;
   }
+  const BeforePublish before = OfferToRegenerate();
+  if (before == BeforePublish::Cancelled) return;
 
   Uploader& uploader = FtpUploader();
   FormLog->SetStopHandler([this] {
@@ -172,7 +208,7 @@ void TFormMain::BtnFtpNowClick() {
   });
   FormLog->SetStopEnabled(true);
   FormLog->SetCloseEnabled(false);
-  FormLog->Clear();
+  if (before != BeforePublish::Regenerated) FormLog->Clear();
   FormLog->ShowLog();
 
   RestoreLogButtons restore{*FormLog};

@@ -1,6 +1,8 @@
 // The user page of the main window: the list view over the project's users
 // and the commands of its buttons, context menu and double-click. The
 // commands themselves live in UserCommands; this only binds them.
+#include <QShortcut>
+
 #include "ui/FormAutoCreate.h"
 #include "ui/FormMain.h"
 #include "ui/FormUser.h"
@@ -13,6 +15,15 @@ void TFormMain::WireUserPage() {
   // Made before the start-up load, which fills the view from config.htp.
   userModel_ = new UserTableModel(project_.Users, this);
   SetUpUserView(*ListViewUser, *userModel_);
+  // The list's own keys: Delete removes the selected users as the toolbar
+  // does, Enter edits the first of them.
+  auto key = [this](const QKeySequence& keys, void (TFormMain::*command)()) {
+    auto* shortcut = new QShortcut(keys, ListViewUser, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(shortcut, &QShortcut::activated, this, command);
+  };
+  key(QKeySequence::Delete, &TFormMain::TbnDeleteUserClick);
+  key(Qt::Key_Return, &TFormMain::TbnEditUserClick);
+  key(Qt::Key_Enter, &TFormMain::TbnEditUserClick);
   // The buttons, menu items and double-click are connected where they are built.
 }
 
@@ -31,7 +42,22 @@ UserCommands* TFormMain::UserPageCommands() {
   return userCommands_;
 }
 
+namespace {
+
+// The button says which users the list leaves out, or a user added under a
+// filter that hides it would seem lost.
+QString ViewUsersText(int filter) {
+  switch (filter) {
+    case UserTableModel::ViewEnabled: return QStringLiteral("View users: Enabled");
+    case UserTableModel::ViewDisabled: return QStringLiteral("View users: Disabled");
+    default: return QStringLiteral("View users");
+  }
+}
+
+}  // namespace
+
 void TFormMain::RefreshUserView() {
+  BtnViewUsers->setText(ViewUsersText(ViewFilter));
   if (userModel_) userModel_->SetViewFilter(ViewFilter);
 }
 
@@ -42,6 +68,7 @@ void TFormMain::ClearUserView() {
 void TFormMain::ResetUserView() {
   ViewFilter = UserTableModel::ViewAll;
   MIViewAllUsers->setChecked(true);
+  BtnViewUsers->setText(ViewUsersText(ViewFilter));
   // The commands rebuild the view under the model's own filter, so it must
   // follow the menu, or a user added next would stay hidden.
   if (userModel_) userModel_->Reset(ViewFilter);

@@ -126,8 +126,10 @@ void UserCommands::CreateSeries() {
   if (!RunDialog(formAutoCreate_)) return;
   const SeriesSettings settings = formAutoCreate_.Settings();
   setModified_();
-  pellora::CreateSeries(users_, settings);
+  const std::size_t made = pellora::CreateSeries(users_, settings);
   model_.RefreshUserView();
+  if (made < static_cast<std::size_t>(settings.Count))
+    prompts_.Message(QString::fromStdString(ShortSeriesText(made, settings.Count)), QStringLiteral("Information"));
 }
 
 void UserCommands::SetViewFilter(int filter) { model_.SetViewFilter(filter); }

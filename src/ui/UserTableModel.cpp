@@ -142,6 +142,8 @@ void SetUpUserView(QTableView& view, UserTableModel& model) {
   view.setWordWrap(false);
   view.setCornerButtonEnabled(false);
   view.setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Tab leaves the list for the next control instead of walking its cells.
+  view.setTabKeyNavigation(false);
   QHeaderView* rows = view.verticalHeader();
   rows->setVisible(false);
   rows->setSectionResizeMode(QHeaderView::Fixed);

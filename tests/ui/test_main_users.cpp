@@ -71,16 +71,58 @@ TEST_F(MainUsers, TheListShowsFiveColumnsAndSelectsWholeRows) {
   EXPECT_EQ(view->selectionModel()->selectedRows().size(), 2);
 }
 
+// The keys of the list and of the window, each as the operator presses it.
+TEST_F(MainUsers, KeysRunTheirCommands) {
+  Seed({"amy", "bob", "cy"});
+  form->ShowStep(0);
+  // Keys reach the active window only, which a closing dialog leaves to no one here.
+  auto activate = [this] {
+    form->activateWindow();
+    return QTest::qWaitForWindowActive(form.get());
+  };
+  ASSERT_TRUE(activate());
+  QTableView* list = form->ListViewUser;
+  ClickRow(1);
+  WillCancelUser();
+  QTest::keyClick(list, Qt::Key_Return);  // edits the first selected user
+  EXPECT_EQ(shownTitle, "Edit User");
+  EXPECT_EQ(shownName, "bob");
+  ASSERT_TRUE(activate());
+  QTest::keyClick(list, Qt::Key_Delete);  // removes the selected users
+  EXPECT_EQ(ListNames(), (Names{"amy", "cy"}));
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Tab);  // leaves the list instead of walking its cells
+  EXPECT_NE(QApplication::focusWidget(), list);
+
+  form->Model().Modified = false;
+  const struct {
+    int key;
+    Kind asked;  // the dialog the command opens first, answered with Cancel
+  } keys[] = {{Qt::Key_O, Kind::OpenFile}, {Qt::Key_S, Kind::SaveFile}};
+  for (const auto& k : keys) {
+    prompts.ExpectPath(k.asked, "");
+    QTest::keyClick(form.get(), static_cast<Qt::Key>(k.key), Qt::ControlModifier);
+    EXPECT_EQ(prompts.LastAsked().kind, k.asked);
+  }
+  QTest::keyClick(form.get(), Qt::Key_F1);
+  ASSERT_EQ(prompts.Opened().size(), 1u);
+  EXPECT_TRUE(prompts.Opened()[0].toLocalFile().endsWith("help.html"));
+  QTest::keyClick(form.get(), Qt::Key_N, Qt::ControlModifier);  // an unmodified project goes without a question
+  EXPECT_TRUE(ListNames().empty());
+}
+
 TEST_F(MainUsers, AddButtonAddsThroughTheDialogAndRefusesATakenName) {
   form->MIViewEnabledUsers->trigger();
   WillEnterUser("  zoe ", "pw", /*disabled=*/true);
   QTest::mouseClick(form->TbnAddUser, Qt::LeftButton);
   EXPECT_EQ(shownTitle, "Add User");
   EXPECT_EQ(ListNames(), Names{"zoe"});
-  EXPECT_TRUE(ViewNames().empty());  // disabled, and only enabled users are shown
+  EXPECT_TRUE(ViewNames().empty());                              // disabled, and only enabled users are shown
+  EXPECT_EQ(form->BtnViewUsers->text(), "View users: Enabled");  // which is why the list looks empty
   EXPECT_TRUE(form->Model().Modified);
   form->MIViewAllUsers->trigger();
   EXPECT_EQ(ViewNames(), Names{"zoe"});
+  EXPECT_EQ(form->BtnViewUsers->text(), "View users");
 
   form->Model().Modified = false;
   WillEnterUser("zoe", "other");

@@ -141,11 +141,14 @@ TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
   auto hint = [](QAction* a) { return a->toolTip(); };
   EXPECT_EQ(texts(form->ToolBarMain->actions(), hint), (QStringList{"New project", "Open project", "-", "Save project",
                                                                     "-", "Online Frequently Asked Questions"}));
-  EXPECT_EQ(texts(form->menuBar()->actions(), caption), (QStringList{"Project", "Help"}));
-  EXPECT_EQ(texts(form->MenuProject->actions(), caption),
-            (QStringList{"New project", "Open project", "-", "Save project", "Save project as ...", "-", "Exit"}));
-  EXPECT_EQ(texts(form->MenuHelp->actions(), caption),
-            (QStringList{"Help document", "-", "Visit website", "Contact us", "-", "About ..."}));
+  // The menus' items with their underlined letters and the keys shown beside them.
+  auto item = [](QAction* a) { return a->text() + (a->shortcut().isEmpty() ? "" : "\t" + a->shortcut().toString()); };
+  EXPECT_EQ(texts(form->menuBar()->actions(), caption), (QStringList{"&Project", "&Help"}));
+  EXPECT_EQ(texts(form->MenuProject->actions(), item),
+            (QStringList{"&New project\tCtrl+N", "&Open project\tCtrl+O", "-", "&Save project\tCtrl+S",
+                         "Save project &as ...", "-", "E&xit"}));
+  EXPECT_EQ(texts(form->MenuHelp->actions(), item),
+            (QStringList{"&Help document\tF1", "-", "&Visit website", "&Contact us", "-", "&About ..."}));
   EXPECT_EQ(texts(form->PopupMenuUser->actions(), caption),
             (QStringList{"Add User", "Edit User's Property", "-", "Create Random User/Password Series", "-",
                          "Delete Selected User", "Delete All Users", "-", "Cancel"}));

@@ -298,7 +298,7 @@ TEST_F(ProjectCommands, YesOnANamedProjectWritesItsFileWithoutADialog) {
   EXPECT_FALSE(form->Model().Modified);
 }
 
-TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) {
+TEST_F(ProjectCommands, ExitAsksAboutANamedProjectAndTheNextStartReopensItsFile) {
   const std::string named = WriteProject("mine.htp", "zed", "old.test");
   prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(named));
   Click(form->TbnOpenProject);
@@ -306,7 +306,14 @@ TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) 
   form->EdtHost->setText("new.test");
   ASSERT_TRUE(form->Model().Modified);
 
-  QTest::mouseClick(form->BtnExit, Qt::LeftButton);  // no question about the changes
+  prompts.Expect(Kind::Confirm, Button::Cancel);
+  QTest::mouseClick(form->BtnExit, Qt::LeftButton);
+  EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Save changes to project\r\n" + named + "? "));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(fs::exists(LastState()));
+
+  prompts.Expect(Kind::Confirm, Button::No);
+  QTest::mouseClick(form->BtnExit, Qt::LeftButton);
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(form->Users().CountUsers(), 0u);
   EXPECT_TRUE(ViewNames().empty());
@@ -320,20 +327,27 @@ TEST_F(ProjectCommands, ExitKeepsTheProjectInConfigHtpAndTheNextStartReopensIt) 
   form->close();
   EXPECT_EQ(FileUsers(LastState()), (std::vector<std::string>{"amy", "zed"}));
 
+  // The project comes back under its own file, still holding changes that file lacks.
   Stop();
   Start();
-  EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + LastState()));
-  EXPECT_EQ(form->Model().FileName, LastState());
+  EXPECT_EQ(Title(), QString::fromStdString("Pellora - " + named));
+  EXPECT_EQ(form->Model().FileName, named);
   EXPECT_FALSE(form->Model().Untitled);
-  EXPECT_FALSE(form->Model().Modified);
+  EXPECT_TRUE(form->Model().Modified);
   EXPECT_EQ(ListNames(), (std::vector<std::string>{"amy", "zed"}));
   EXPECT_EQ(ViewNames(), ListNames());
   EXPECT_EQ(form->EdtHost->text(), "new.test");
 
   Seed({"bea"});
-  Click(form->TbnSaveProject);  // straight into config.htp, no dialog
-  EXPECT_EQ(FileUsers(LastState()), (std::vector<std::string>{"amy", "bea", "zed"}));
-  EXPECT_TRUE(prompts.Asked().size() == 1u);  // only the open dialog of the first run
+  Click(form->TbnSaveProject);  // straight into its own file, no dialog
+  EXPECT_EQ(FileUsers(named), (std::vector<std::string>{"amy", "bea", "zed"}));
+  EXPECT_EQ(FileUsers(LastState()), (std::vector<std::string>{"amy", "zed"}));
+  EXPECT_FALSE(form->Model().Modified);
+  form->close();  // saved: no question
+  Stop();
+  Start();
+  EXPECT_EQ(form->Model().FileName, named);
+  EXPECT_FALSE(form->Model().Modified);
 }
 
 TEST_F(ProjectCommands, ExitFromTheMenuClosesEvenWhenConfigHtpCannotBeWritten) {

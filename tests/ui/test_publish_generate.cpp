@@ -154,10 +154,7 @@ class SaveNow : public PublishWindow {
     form->ShowStep(3);
     Click(form->RdoLocalHardDisk);
   }
-  void Generated() {
-    Write(Working(".htaccess"), "AuthType Basic\r\n");
-    Write(Working(".htpasswd"), "ann:abJnggxhB/yWI\r\n");
-  }
+  void Generated() { GenerateForTheWindow(); }
   std::string Dir() const { return target.path().toStdString(); }
   fs::path In(const char* name) const { return fs::path(Dir()) / name; }
   QStringList Report(const char* htaccess, const char* htpasswd) const {
@@ -210,6 +207,39 @@ TEST_F(SaveNow, AsksPerFileAndReportsEachCopy) {
   EXPECT_TRUE(log->isVisible());
   ExpectLogAtRest();
   EXPECT_FALSE(form->Model().Modified);
+}
+
+// Files generated before the last change would publish the old users: Yes
+// generates again and saves, No saves them as they are, Cancel does nothing.
+TEST_F(SaveNow, FilesOlderThanTheUsersAreOfferedForGeneratingAgain) {
+  for (Button answer : {Button::Yes, Button::No, Button::Cancel}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    fs::remove(In(".htaccess"));
+    fs::remove(In(".htpasswd"));
+    form->Users().ClearUsers();
+    AddUser("ann", "pw");
+    Generated();
+    AddUser("bob", "pw2");
+    form->EdtDirectory->setText(target.path());
+    log->Clear();
+    DirtyLog();
+    prompts.Expect(Kind::Confirm, answer);
+    Click(form->BtnSaveNow);
+    EXPECT_EQ(prompts.LastAsked().text,
+              "The user list or the options changed after the files were generated. Generate them again first?");
+    const QStringList generated{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", ""};
+    switch (answer) {
+      case Button::Yes:
+        EXPECT_EQ(log->Lines(), generated + Report("OK!", "OK!"));
+        EXPECT_NE(Read(In(".htpasswd")).find("bob:"), std::string::npos);
+        break;
+      case Button::No:
+        EXPECT_EQ(log->Lines(), Report("OK!", "OK!"));
+        EXPECT_EQ(Read(In(".htpasswd")).find("bob:"), std::string::npos);
+        break;
+      default: EXPECT_FALSE(fs::exists(In(".htpasswd"))); ExpectLogUntouched();
+    }
+  }
 }
 
 TEST_F(SaveNow, AFolderThatDoesNotExistIsOnlyReported) {

@@ -47,10 +47,7 @@ class Upload : public PublishWindow {
     form->EdtUser->setText("webmaster");
     form->EdtPassword->setText("pw 1");
   }
-  void Generated() {
-    pellora::WriteFileAtomic(Working(".htaccess"), "AuthType Basic\r\n");
-    pellora::WriteFileAtomic(Working(".htpasswd"), "ann:abJnggxhB/yWI\r\n");
-  }
+  void Generated() { GenerateForTheWindow(); }
   // Runs check on every turn of the event loop while the upload waits, until it returns true.
   void WhileUploading(std::function<bool()> check) {
     QTimer timer;

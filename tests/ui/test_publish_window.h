@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "common/Logs.h"
 #include "core/UserList.h"
+#include "generate/AccessFiles.h"
 #include "platform/WorkingFolder.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompts.h"
@@ -63,6 +65,12 @@ class PublishWindow : public ::testing::Test {
   }
 
   static std::filesystem::path Working(const char* name) { return pellora::WorkingFile(name); }
+
+  // The generated files of the window's project as it stands.
+  void GenerateForTheWindow() {
+    pellora::testing::StringLog ignored;
+    ASSERT_TRUE(pellora::WriteAccessFiles(form->Users(), form->Settings(), ignored));
+  }
 
   void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 

@@ -311,10 +311,13 @@ TEST(SeriesCommand, MoreNamesThanCanExistEndsWithThoseMade) {
     page.formAutoCreate.RdoUserChars->SetItemIndex(1);
     return true;
   };
+  page.prompts.Expect(Prompts::Kind::Message);
   page.commands.CreateSeries();
   EXPECT_EQ(page.ViewNames(), (Names{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}));
   EXPECT_TRUE(page.modified);
-  EXPECT_TRUE(page.prompts.Asked().empty());  // no message for this case
+  ASSERT_EQ(page.prompts.Asked().size(), 1u);
+  EXPECT_EQ(page.prompts.LastAsked().text,
+            "Only 10 of 11 users were created: there are no more free user names of this length and kind.");
 }
 
 TEST(ContextMenu, EditAndDeleteFollowTheSelection) {

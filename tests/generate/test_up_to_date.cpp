@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/Files.h"
+#include "common/Logs.h"
+#include "common/Users.h"
+#include "generate/AccessFiles.h"
+#include "generate/UpToDate.h"
+
+namespace pellora {
+namespace {
+
+// Generated files against each kind of change made after them: only a change
+// that Generate would write differently makes them stale.
+TEST(GeneratedFilesUpToDate, OnlyAChangeThatReachesTheFilesMakesThemStale) {
+  const struct {
+    const char* change;
+    bool upToDate;
+    std::function<void(UserList&, ProjectSettings&)> apply;
+  } cases[] = {
+      {"nothing", true, [](UserList&, ProjectSettings&) {}},
+      {"the FTP host", true, [](UserList&, ProjectSettings& s) { s.FtpHost = "elsewhere"; }},
+      {"a disabled user added", true, [](UserList& u, ProjectSettings&) { u.AppendUser(testing::User("zed", "z", true)); }},
+      {"a user added", false, [](UserList& u, ProjectSettings&) { u.AppendUser(testing::User("zed", "z")); }},
+      {"a password", false, [](UserList& u, ProjectSettings&) { u.First()->Password = "new"; }},
+      {"a user disabled", false, [](UserList& u, ProjectSettings&) { u.First()->Disabled = true; }},
+      {"a name", false, [](UserList& u, ProjectSettings&) { u.RenameUser(*u.First(), "anne"); }},
+      {"the AuthName", false, [](UserList&, ProjectSettings& s) { s.AuthName = "Staff"; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.change);
+    testing::TempDir dir;
+    testing::StringLog log;
+    UserList users;
+    users.AppendUser(testing::User("ann", "pw"));
+    users.AppendUser(testing::User("bob", "pw2"));
+    ProjectSettings settings;
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+    c.apply(users, settings);
+    EXPECT_EQ(GeneratedFilesUpToDate(users, settings, dir.Path()), c.upToDate);
+  }
+  testing::TempDir none;
+  EXPECT_FALSE(GeneratedFilesUpToDate(UserList{}, ProjectSettings{}, none.Path()));
+}
+
+}  // namespace
+}  // namespace pellora
