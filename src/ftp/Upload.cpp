@@ -33,6 +33,22 @@ bool ParsePort(std::string_view text, std::int32_t& port) {
   return true;
 }
 
+// The line under the step that failed: what the server replied, or else what
+// went wrong on this side or in the network.
+std::string ReasonLine(const std::exception& e, const std::string& reason) {
+  const bool reply =
+      dynamic_cast<const FTPException*>(&e) && !reason.empty() && reason.front() >= '0' && reason.front() <= '9';
+  return (reply ? "  Server said: " : "  Error: ") + reason;
+}
+
+const char* StoredLine(int stored) {
+  switch (stored) {
+    case 2: return "* Both files were stored.";
+    case 1: return "* Only .htpasswd was stored.";
+    default: return "* No file was stored.";
+  }
+}
+
 }  // namespace
 
 UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
@@ -79,6 +95,7 @@ void Uploader::Bind() {
   client_.OnHostResolved = [this] { log_.AddLine("  Host resolved"); };
   client_.OnInvalidHost = [this] {
     log_.AddLine("  Unable to resolve host: " + host_);
+    reasonLogged_ = true;
     return false;
   };
   client_.OnConnectionFailed = [this] { log_.AddLine("  Connecting failed"); };
@@ -108,6 +125,7 @@ bool Uploader::Run(const UploadInputs& in) {
   } done{running_};
   failureReason_.clear();
   stopped_ = false;
+  reasonLogged_ = false;
 
   if (client_.Connected()) {
     try {
@@ -126,6 +144,7 @@ bool Uploader::Run(const UploadInputs& in) {
 
   int stored = 0;
   std::string error;
+  std::string reasonLine;
   try {
     log_.AddLine("* Tasks:");
     log_.AddLine("  1. Upload .htpasswd file to remote directory: " + in.AuthUserFile);
@@ -146,11 +165,12 @@ bool Uploader::Run(const UploadInputs& in) {
     ++stored;
     log_.AddLine("\r\n* Disconnecting from " + in.Host);
     client_.Disconnect();
-    log_.AddLine("\r\n* Disconnected");
   } catch (const std::exception& e) {
     error = e.what();
     // The QUIT below starts a wait of its own; how this one ended is known now.
     if (client_.TimedOut() && !stopped_) error = "No progress for " + Duration(client_.TimeOut) + ": " + error;
+    // A QUIT refused once both files are stored changes nothing for the operator.
+    if (!reasonLogged_ && stored != 2) reasonLine = ReasonLine(e, error);
     if (client_.Connected()) {
       try {
         client_.Disconnect();
@@ -159,8 +179,13 @@ bool Uploader::Run(const UploadInputs& in) {
         // and the caller must get control back to restore its buttons.
       }
     }
-    log_.AddLine("\r\n* Disconnected");
   }
+  // Stop ends whatever wait was running with an error of its own, which
+  // would only hide that the operator asked for it.
+  if (stopped_) reasonLine = "  Stopped by the user";
+  if (!reasonLine.empty()) log_.AddLine(reasonLine);
+  log_.AddLine("\r\n* Disconnected");
+  log_.AddLine(StoredLine(stored));
   if (stored != 2) failureReason_ = error;
   return stored == 2;
 }

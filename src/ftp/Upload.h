@@ -50,7 +50,9 @@ class Uploader {
   Uploader(const Uploader&) = delete;
   Uploader& operator=(const Uploader&) = delete;
 
-  // The upload itself, from leaving an earlier session to "* Disconnected".
+  // The upload itself, from leaving an earlier session to "* Disconnected"
+  // and the line that says which files were stored. A failed step's line is
+  // followed by one that says why (the server's reply, the error, or Stop).
   // The log window's buttons, clearing and showing it are the caller's part.
   // Returns whether both files were stored. Never raises for what the server
   // or the network does; a start while an upload runs is ignored (false).
@@ -67,7 +69,7 @@ class Uploader {
   // Why the last upload failed: the text of the error that ended it
   // ("10061:Connection refused", "552 Quota exceeded."), led by how long
   // nothing moved when a wait ran out of time. Empty after an upload that
-  // stored both files; the log itself never says more than its lines.
+  // stored both files. The log shows it too, under the step that failed.
   const std::string& FailureReason() const { return failureReason_; }
 
   int QuitGraceMs = 3000;
@@ -79,7 +81,8 @@ class Uploader {
   LogSink& log_;
   bool running_ = false;
   bool stopping_ = false;
-  bool stopped_ = false;  // Stop ran during this upload
+  bool stopped_ = false;       // Stop ran during this upload
+  bool reasonLogged_ = false;  // a line of the failure already says why
   std::string failureReason_;
   std::string host_;
   std::int32_t port_ = 0;

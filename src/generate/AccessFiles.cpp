@@ -1,6 +1,7 @@
 #include "generate/AccessFiles.h"
 
 #include <cstdio>
+#include <unordered_set>
 
 #include "core/Text.h"
 #include "generate/DesCrypt.h"
@@ -94,9 +95,14 @@ std::optional<std::string> UnusableUserNameReason(std::string_view name) {
 HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash) {
   HtpasswdText out;
   out.Text.reserve(users.CountEnabledUsers() * 32);
+  // The server takes the first line of a name and never reads on, so a later
+  // user of the very same bytes (a second CSV import) could never log in.
+  std::unordered_set<std::string_view> written;
   for (const TUserList& user : users) {
     if (user.Disabled) continue;
-    if (auto reason = UnusableUserNameReason(user.UserName)) {
+    std::optional<std::string> reason = UnusableUserNameReason(user.UserName);
+    if (!reason && !written.insert(user.UserName).second) reason = "a user of the same name comes first";
+    if (reason) {
       out.LeftOut.push_back("  User \"" + Printable(user.UserName) + "\" left out: " + *reason);
       continue;
     }

@@ -42,13 +42,14 @@ using PasswordHasher = std::function<std::string(std::string_view password)>;
 
 struct HtpasswdText {
   std::string Text;
-  // One log line per enabled user left out because the server could never
-  // match the name, in list order, without a line end of their own.
+  // One log line per enabled user left out, in list order, without a line end
+  // of their own: the server could never match the name, or an earlier
+  // enabled user has the same name, byte for byte, as the server compares.
   std::vector<std::string> LeftOut;
 };
 
 // One line per enabled user in list order, each password hashed afresh (with
-// HashPassword unless another hasher is given).
+// HashPassword unless another hasher is given); a name gets one line only.
 HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {});
 
 // Why the server could never match this name, or nullopt when it can.

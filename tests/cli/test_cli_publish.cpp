@@ -62,7 +62,8 @@ std::string UploadLog(int port, const std::string& passwordDir = "/", const std:
          "\n"
          "* Disconnecting from 127.0.0.1\n"
          "\n"
-         "* Disconnected\n";
+         "* Disconnected\n"
+         "* Both files were stored.\n";
 }
 
 class Publish : public testing::CliTest {
@@ -159,8 +160,8 @@ TEST_F(Publish, ServerFailuresExitThree) {
   Write();
   Result login = Run({"upload", project_});
   EXPECT_EQ(login.Status, 3);
-  EXPECT_THAT(login.Out, HasSubstr("  Connecting failed\n"));
-  EXPECT_THAT(login.Out, EndsWith("\n* Disconnected\n"));
+  EXPECT_THAT(login.Out, HasSubstr("  Connecting failed\n  Server said: 530 Authentication failed.\n"));
+  EXPECT_THAT(login.Out, EndsWith("\n* Disconnected\n* No file was stored.\n"));
   EXPECT_EQ(login.Err, "pellora-cli: 530 Authentication failed.\n");
 
   // .htpasswd is stored, then the web folder is refused: not both files.
@@ -169,7 +170,8 @@ TEST_F(Publish, ServerFailuresExitThree) {
   Write();
   Result cwd = Run({"upload", project_});
   EXPECT_EQ(cwd.Status, 3);
-  EXPECT_THAT(cwd.Out, HasSubstr("Changing remote working directory failed.\n"));
+  EXPECT_THAT(cwd.Out, HasSubstr("Changing remote working directory failed.\n  Server said: 550 "));
+  EXPECT_THAT(cwd.Out, EndsWith("\n* Disconnected\n* Only .htpasswd was stored.\n"));
   EXPECT_THAT(cwd.Err, StartsWith("pellora-cli: 550 "));
   EXPECT_TRUE(fs::exists(OnServer(".htpasswd")));
 
@@ -179,7 +181,7 @@ TEST_F(Publish, ServerFailuresExitThree) {
   Write();
   Result refused = Run({"upload", project_});
   EXPECT_EQ(refused.Status, 3);
-  EXPECT_THAT(refused.Out, HasSubstr("  Connecting failed\n"));
+  EXPECT_THAT(refused.Out, HasSubstr("  Connecting failed\n  Error: 10061:Connection refused\n"));
   EXPECT_EQ(refused.Err, "pellora-cli: 10061:Connection refused\n");
 }
 
@@ -198,7 +200,8 @@ TEST_F(Publish, AFailedUploadSaysWhyOnStandardErrorAndKeepsTheLog) {
     Result r = Run({command, project_});
     EXPECT_EQ(r.Status, 3);
     EXPECT_EQ(r.Out, (command == std::string("publish") ? kGenerated : "") + untilTheFirstStore +
-                         "Uploading failed.\n\n* Disconnected\n");
+                         "Uploading failed.\n  Server said: 552 Requested file action aborted: disk full.\n"
+                         "\n* Disconnected\n* No file was stored.\n");
     EXPECT_EQ(r.Err, "pellora-cli: 552 Requested file action aborted: disk full.\n");
   }
 }
@@ -220,7 +223,8 @@ TEST_F(Publish, ASilentServerEndsTheUploadAfterTheTimeout) {
   Result r = Run({"upload", project_, "--timeout", "1"});
   ::close(silent);
   EXPECT_EQ(r.Status, 3);
-  EXPECT_THAT(r.Out, EndsWith("\n* Disconnected\n"));
+  EXPECT_THAT(r.Out, EndsWith("\n  Error: No progress for 1 s: Socket readln aborted\n\n* Disconnected\n"
+                              "* No file was stored.\n"));
   EXPECT_EQ(r.Err, "pellora-cli: No progress for 1 s: Socket readln aborted\n");
 }
 

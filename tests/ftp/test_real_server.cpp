@@ -59,7 +59,8 @@ TEST_P(RealServer, UploadsBothFilesByteForByte) {
   Uploader uploader(client, log);
   EXPECT_TRUE(uploader.Run(check.Inputs));
   const std::string text = log.Text();
-  EXPECT_TRUE(text.ends_with("\n* Disconnecting from 127.0.0.1\n\n* Disconnected\n")) << text;
+  EXPECT_TRUE(text.ends_with("\n* Disconnecting from 127.0.0.1\n\n* Disconnected\n* Both files were stored.\n"))
+      << text;
   EXPECT_EQ(text.find("failed"), std::string::npos) << text;
   EXPECT_EQ(ReadFile(home.Path() / ".htpasswd"), htpasswd);
   EXPECT_EQ(ReadFile(home.Path() / "public_html" / ".htaccess"), kHtaccess);

@@ -58,8 +58,12 @@ std::string SuccessLog(const std::string& host, int port, bool resolved) {
          host +
          "\n"
          "\n"
-         "* Disconnected\n";
+         "* Disconnected\n"
+         "* Both files were stored.\n";
 }
+
+// How every upload that stored nothing ends.
+const std::string kNoneStored = "\n* Disconnected\n* No file was stored.\n";
 
 void Login(ScriptedPeer& peer) {
   peer.Reply("220 ready");
@@ -229,18 +233,21 @@ TEST_F(UploadTest, RefusedLoginEndsAfterConnectingFailed) {
   });
   inputs.Host = "localhost";
   EXPECT_FALSE(Run(server.Port()));
-  EXPECT_EQ(log.Text(), TaskLines("localhost") + "  Host resolved\n  Connecting failed\n\n* Disconnected\n");
+  EXPECT_EQ(log.Text(), TaskLines("localhost") +
+                            "  Host resolved\n  Connecting failed\n  Server said: 530 Login incorrect.\n" +
+                            kNoneStored);
   EXPECT_EQ(server.Commands(), (Lines{"USER bob\r\n", "PASS s3cret\r\n", "QUIT\r\n"}));
 }
 
 TEST_F(UploadTest, UnresolvableHostAndRefusedConnectionEachLeaveTheirLine) {
   inputs.Host = "";
   EXPECT_FALSE(Run(21));
-  EXPECT_EQ(log.Text(), TaskLines("") + "  Unable to resolve host: \n\n* Disconnected\n");
+  EXPECT_EQ(log.Text(), TaskLines("") + "  Unable to resolve host: \n" + kNoneStored);
   log.Clear();
   inputs.Host = "127.0.0.1";
   EXPECT_FALSE(Run(FreePort()));
-  EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "  Connecting failed\n\n* Disconnected\n");
+  EXPECT_EQ(log.Text(),
+            TaskLines("127.0.0.1") + "  Connecting failed\n  Error: 10061:Connection refused\n" + kNoneStored);
 }
 
 TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
@@ -250,26 +257,42 @@ TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
     const char* stor;
     std::string tail;
     Lines commands;
+    const char* webCwd = "";  // when set, .htpasswd is stored first
   };
   const std::string connected = "  Connected to host: 127.0.0.1\n  Remote address: 127.0.0.1 , Remote port: ";
   const std::vector<Case> cases = {
       {"550 No such directory",
        "",
        "",
-       "\n* Changing remote working directory to /\nChanging remote working directory failed.\n\n* Disconnected\n",
+       "\n* Changing remote working directory to /\nChanging remote working directory failed.\n"
+       "  Server said: 550 No such directory\n" +
+           kNoneStored,
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "QUIT\r\n"}},
       {"250 ok",
        "500 TYPE not understood",
        "",
        "\n* Changing remote working directory to /\n  Changing remote working directory successfully\n"
-       "\n* Uploading .htpasswd file to remote directory: /, ... ...\n\n* Disconnected\n",
+       "\n* Uploading .htpasswd file to remote directory: /, ... ...\n  Server said: 500 TYPE not understood\n" +
+           kNoneStored,
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "QUIT\r\n"}},
       {"250 ok",
        "200 ok",
        "553 Could not create file.",
        "\n* Changing remote working directory to /\n  Changing remote working directory successfully\n"
-       "\n* Uploading .htpasswd file to remote directory: /, ... ...\nUploading failed.\n\n* Disconnected\n",
+       "\n* Uploading .htpasswd file to remote directory: /, ... ...\nUploading failed.\n"
+       "  Server said: 553 Could not create file.\n" +
+           kNoneStored,
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "PASV\r\n", "STOR .htpasswd\r\n", "QUIT\r\n"}},
+      {"250 ok",
+       "200 ok",
+       "",
+       "\n* Changing remote working directory to /\n  Changing remote working directory successfully\n"
+       "\n* Uploading .htpasswd file to remote directory: /, ... ...\n  Uploading successfully\n"
+       "\n* Changing remote working directory to /public_html/\nChanging remote working directory failed.\n"
+       "  Server said: 550 No such directory\n\n* Disconnected\n* Only .htpasswd was stored.\n",
+       {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "TYPE A\r\n", "PASV\r\n", "STOR .htpasswd\r\n",
+        "CWD /public_html/\r\n", "QUIT\r\n"},
+       "550 No such directory"},
   };
   for (const Case& k : cases) {
     ScriptedFtpServer server([&](ScriptedPeer& peer) {
@@ -285,6 +308,11 @@ TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
         peer.Reply("227 Entering Passive Mode (127,0,0,1,0,1)");  // never dialled: STOR is refused first
         peer.Command();
         peer.Reply(k.stor);
+      }
+      if (*k.webCwd) {
+        Store(peer);
+        peer.Command();
+        peer.Reply(k.webCwd);
       }
       peer.Command();
       peer.Reply("221 bye");
@@ -332,8 +360,11 @@ TEST_F(UploadTest, BrokenServersEndWithDisconnectedAndNoHang) {
          peer.Command();
          peer.Reply("221 bye");
        },
-       cwdLine + "  Changing remote working directory successfully\n"
-                 "\n* Uploading .htpasswd file to remote directory: /, ... ...\nUploading failed.\n\n* Disconnected\n",
+       cwdLine +
+           "  Changing remote working directory successfully\n"
+           "\n* Uploading .htpasswd file to remote directory: /, ... ...\nUploading failed.\n"
+           "  Error: Invalid passive mode reply: what?\n" +
+           kNoneStored,
        true},
       // The server closes in the middle of the reply to CWD.
       {[](ScriptedPeer& peer) {
@@ -342,7 +373,7 @@ TEST_F(UploadTest, BrokenServersEndWithDisconnectedAndNoHang) {
          peer.Send("250-Directory changed\r\n250 and the line nev");
          peer.Close();
        },
-       cwdLine + "\n* Disconnected\n", false},
+       cwdLine + "  Error: Connection closed by the server\n" + kNoneStored, false},
       // A reply line of more than 65,536 bytes.
       {[](ScriptedPeer& peer) {
          Login(peer);
@@ -351,7 +382,7 @@ TEST_F(UploadTest, BrokenServersEndWithDisconnectedAndNoHang) {
          peer.Command();
          peer.Reply("221 bye");
        },
-       cwdLine + "\n* Disconnected\n", true},
+       cwdLine + "  Error: Line longer than 65536 bytes\n" + kNoneStored, true},
   };
   for (const Case& k : cases) {
     ScriptedFtpServer server(k.script);
@@ -399,7 +430,8 @@ TEST_F(UploadTest, ATimedOutLoginSaysSoThoughItsQuitIsAnswered) {
   client.TimeOut = 300;
   EXPECT_FALSE(Run(endless.Port()));
   EXPECT_EQ(uploader.FailureReason(), "No progress for 300 ms: Socket readln aborted");
-  EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "\n* Disconnected\n");
+  EXPECT_EQ(log.Text(),
+            TaskLines("127.0.0.1") + "  Error: No progress for 300 ms: Socket readln aborted\n" + kNoneStored);
 }
 
 TEST_F(UploadTest, StopOnASilentServerEndsTheUpload) {
@@ -416,7 +448,7 @@ TEST_F(UploadTest, StopOnASilentServerEndsTheUpload) {
   EXPECT_FALSE(Run(server.Port()));
   EXPECT_EQ(stopError, std::nullopt);
   EXPECT_EQ(secondStop, std::nullopt);
-  EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "\n* Disconnected\n");
+  EXPECT_EQ(log.Text(), TaskLines("127.0.0.1") + "  Stopped by the user\n" + kNoneStored);
   EXPECT_EQ(server.Commands(), Lines{"QUIT\r\n"});
   EXPECT_FALSE(client.Connected());
   EXPECT_EQ(uploader.Stop(), std::nullopt);  // not connected: nothing to do
@@ -451,7 +483,8 @@ TEST_F(UploadTest, StopDuringTheTransferFailsTheUploadAndLeavesAtOnce) {
   const std::string text = log.Text();
   EXPECT_TRUE(
       text.ends_with("\n* Uploading .htpasswd file to remote directory: /, ... ...\n"
-                     "Uploading failed.\n\n* Disconnected\n"))
+                     "Uploading failed.\n  Stopped by the user\n" +
+                     kNoneStored))
       << text;
   EXPECT_LT(received.size(), big.size());
   EXPECT_EQ(server.Commands().back(), "QUIT\r\n");

@@ -265,14 +265,22 @@ TEST(Htpasswd, NamesTheServerCannotMatchAreLeftOutAndReported) {
   users.AppendUser(User("eve\r\nroot", "e"));
   users.AppendUser(User("off:line", "f", true));
   users.AppendUser(User("a#b c", "g"));
+  // The server reads only the first line of a name, comparing bytes.
+  users.AppendUser(User("ann", "a2"));
+  users.AppendUser(User("Ann", "h"));
+  users.AppendUser(User("dup", "j", true));
+  users.AppendUser(User("dup", "k"));
+  users.AppendUser(User("ann", "a3"));
   HtpasswdText out = BuildHtpasswd(users, FakeHash);
-  EXPECT_EQ(out.Text, "ann:<a>\r\na#b c:<g>\r\n");
+  EXPECT_EQ(out.Text, "ann:<a>\r\na#b c:<g>\r\nAnn:<h>\r\ndup:<k>\r\n");
   EXPECT_THAT(out.LeftOut,
               ElementsAre("  User \"\" left out: an empty name cannot log in",
                           "  User \"x:y\" left out: a name with \":\" cannot log in",
                           "  User \"#admin\" left out: a name beginning with \"#\" cannot log in",
                           "  User \" bob\" left out: a name beginning with a blank cannot log in",
-                          "  User \"eve\\x0D\\x0Aroot\" left out: a name with a control character cannot log in"));
+                          "  User \"eve\\x0D\\x0Aroot\" left out: a name with a control character cannot log in",
+                          "  User \"ann\" left out: a user of the same name comes first",
+                          "  User \"ann\" left out: a user of the same name comes first"));
 }
 
 // --- writing both files ---------------------------------------------------------

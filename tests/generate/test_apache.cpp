@@ -269,6 +269,7 @@ class ApacheTest : public ::testing::Test {
     users.AppendUser(User("blank", ""));
     users.AppendUser(User("", ""));
     users.AppendUser(User("x:y", "z"));
+    users.AppendUser(User("anna", "second"));
     // The host path and the password folder both point into the tree; the
     // blank in the folder name has to reach the server quoted.
     settings.FtpServerPath = tree_->Path().string() + "/";
@@ -336,6 +337,7 @@ TEST_F(ApacheTest, EnabledUsersGetInWithTheirPasswordOnly) {
   EXPECT_EQ(StatusFor("blank", ""), 200) << "an empty password is a password too" << Diagnose();
 
   EXPECT_EQ(StatusFor("anna", "secret1"), 401);
+  EXPECT_EQ(StatusFor("anna", "second"), 401) << "only the first user of a name has a line";
   EXPECT_EQ(StatusFor("anna", ""), 401);
   EXPECT_EQ(StatusFor("Anna", "Secret1"), 401);
   EXPECT_EQ(StatusFor("dis", "abled"), 401) << "a disabled user has no line";

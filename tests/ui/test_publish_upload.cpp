@@ -133,15 +133,16 @@ TEST_P(RealServerUpload, SendsTheGeneratedFilesAndRestoresTheLogButtons) {
   EXPECT_FALSE(closeOn);
   EXPECT_TRUE(shown);
   const QString port = QString::number(server.Port());
-  EXPECT_EQ(log->Lines(),
-            (kTasks +
-             QStringList{"  Connected to host: 127.0.0.1", "  Remote address: 127.0.0.1 , Remote port: " + port, "",
-                         "* Changing remote working directory to /", "  Changing remote working directory successfully",
-                         "", "* Uploading .htpasswd file to remote directory: /, ... ...", "  Uploading successfully",
-                         "", "* Changing remote working directory to /public_html/",
-                         "  Changing remote working directory successfully", "",
-                         "* Uploading .htaccess file to remote directory: /public_html/, ... ...",
-                         "  Uploading successfully", "", "* Disconnecting from 127.0.0.1", "", "* Disconnected"}));
+  EXPECT_EQ(
+      log->Lines(),
+      (kTasks +
+       QStringList{"  Connected to host: 127.0.0.1", "  Remote address: 127.0.0.1 , Remote port: " + port, "",
+                   "* Changing remote working directory to /", "  Changing remote working directory successfully", "",
+                   "* Uploading .htpasswd file to remote directory: /, ... ...", "  Uploading successfully", "",
+                   "* Changing remote working directory to /public_html/",
+                   "  Changing remote working directory successfully", "",
+                   "* Uploading .htaccess file to remote directory: /public_html/, ... ...", "  Uploading successfully",
+                   "", "* Disconnecting from 127.0.0.1", "", "* Disconnected", "* Both files were stored."}));
   ExpectLogAtRest();
   EXPECT_TRUE(log->isVisible());
   EXPECT_FALSE(form->FtpClient.Connected());
@@ -167,7 +168,8 @@ TEST_F(Upload, StopEndsTheWaitOnASilentServer) {
   });
 
   EXPECT_TRUE(stopOn);
-  EXPECT_EQ(log->Lines(), (kTasks + QStringList{"", "* Disconnected"}));
+  EXPECT_EQ(log->Lines(),
+            (kTasks + QStringList{"  Stopped by the user", "", "* Disconnected", "* No file was stored."}));
   ExpectLogAtRest();
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"QUIT\r\n"}));
   EXPECT_FALSE(form->FtpClient.Connected());
@@ -187,7 +189,8 @@ TEST_F(Upload, ClosingTheMainWindowStopsAWaitingUpload) {
   });
 
   EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(log->Lines(), (kTasks + QStringList{"", "* Disconnected"}));
+  EXPECT_EQ(log->Lines(),
+            (kTasks + QStringList{"  Stopped by the user", "", "* Disconnected", "* No file was stored."}));
   ExpectLogAtRest();
   // The client left on its own, long before the server would have given up.
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"QUIT\r\n"}));
@@ -213,8 +216,9 @@ TEST_F(Upload, AQuitRefusedOnStopIsShownAsAnError) {
 
   EXPECT_EQ(prompts.LastAsked().kind, Kind::ShowException);
   EXPECT_EQ(prompts.LastAsked().text, "500 not now");
-  ASSERT_GE(log->Lines().size(), 2);
-  EXPECT_EQ(log->Lines().mid(log->Lines().size() - 2), (QStringList{"", "* Disconnected"}));
+  ASSERT_GE(log->Lines().size(), 4);
+  EXPECT_EQ(log->Lines().mid(log->Lines().size() - 4),
+            (QStringList{"  Stopped by the user", "", "* Disconnected", "* No file was stored."}));
   ExpectLogAtRest();
   EXPECT_FALSE(form->FtpClient.Connected());
 }
