@@ -21,7 +21,8 @@ TEST(GeneratedFilesUpToDate, OnlyAChangeThatReachesTheFilesMakesThemStale) {
   } cases[] = {
       {"nothing", true, [](UserList&, ProjectSettings&) {}},
       {"the FTP host", true, [](UserList&, ProjectSettings& s) { s.FtpHost = "elsewhere"; }},
-      {"a disabled user added", true, [](UserList& u, ProjectSettings&) { u.AppendUser(testing::User("zed", "z", true)); }},
+      {"a disabled user added", true,
+       [](UserList& u, ProjectSettings&) { u.AppendUser(testing::User("zed", "z", true)); }},
       {"a user added", false, [](UserList& u, ProjectSettings&) { u.AppendUser(testing::User("zed", "z")); }},
       {"a password", false, [](UserList& u, ProjectSettings&) { u.First()->Password = "new"; }},
       {"a user disabled", false, [](UserList& u, ProjectSettings&) { u.First()->Disabled = true; }},
