@@ -10,8 +10,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "common/Files.h"
@@ -122,6 +124,11 @@ TEST_F(MainWindow, StartsUntitledOnTheFirstPageWithEveryDefault) {
   EXPECT_EQ(form->ToolBarMain->height() + form->centralWidget()->height(), 421);
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  // A size imposed where no window manager keeps to the fixed one is undone.
+  const QSize fixed = form->size();
+  form->windowHandle()->resize(900, 700);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == fixed; }, 1000)) << form->width() << "x" << form->height();
 }
 
 TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
@@ -328,23 +335,43 @@ TEST_F(MainWindow, AppliedSettingsReadBackAndResetRestoresTheDefaults) {
   EXPECT_TRUE(form->Model().Untitled);
 }
 
-TEST_F(MainWindow, HelpAndWebLinksGoToTheDesktop) {
+TEST_F(MainWindow, HelpOpensInTheProgramAndLinksGoToTheDesktopOrShowTheirAddress) {
   QTest::mouseClick(form->BtnHelp, Qt::LeftButton);
   form->MIHelpDocument->trigger();
-  Click(form->TbnFAQ);
-  form->MIVisitWebsite->trigger();
-  form->MIContactUs->trigger();
-  form->ShowStep(1);
-  QTest::mouseClick(form->LblFullPathLink, Qt::LeftButton, {}, QPoint(4, form->LblFullPathLink->height() / 2));
+  const QString help = QCoreApplication::applicationDirPath() + "/help.html";
+  EXPECT_EQ(prompts.Helped(), (QStringList{help, help}));
+  EXPECT_TRUE(prompts.Opened().empty());
 
-  const QUrl help = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html");
-  ASSERT_EQ(prompts.Opened().size(), 6u);
-  EXPECT_EQ(prompts.Opened()[0], help);
-  EXPECT_EQ(prompts.Opened()[1], help);
-  EXPECT_EQ(prompts.Opened()[2].toString(), "https://www.pellora.example/faq.htm");
-  EXPECT_EQ(prompts.Opened()[3].toString(), "https://www.pellora.example/");
-  EXPECT_EQ(prompts.Opened()[4].toString(), "mailto:support@pellora.example?subject=Pellora");
-  EXPECT_EQ(prompts.Opened()[5].toString(), "https://www.pellora.example/fullpath.htm");
+  const struct {
+    std::function<void()> follow;
+    const char* url;
+    const char* toCopy;  // how the message ends when the desktop opens nothing
+  } links[] = {
+      {[&] { Click(form->TbnFAQ); }, "https://www.pellora.example/faq.htm", "https://www.pellora.example/faq.htm"},
+      {[&] { form->MIVisitWebsite->trigger(); }, "https://www.pellora.example/", "https://www.pellora.example/"},
+      {[&] { form->MIContactUs->trigger(); }, "mailto:support@pellora.example?subject=Pellora",
+       "support@pellora.example\n\nSubject: Pellora"},
+      {[&] {
+         form->ShowStep(1);
+         QTest::mouseClick(form->LblFullPathLink, Qt::LeftButton, {}, QPoint(4, form->LblFullPathLink->height() / 2));
+       },
+       "https://www.pellora.example/fullpath.htm", "https://www.pellora.example/fullpath.htm"},
+  };
+  for (bool desktopOpens : {true, false}) {
+    prompts.desktopOpens = desktopOpens;
+    for (const auto& link : links) {
+      SCOPED_TRACE(link.url);
+      prompts.Forget();
+      if (!desktopOpens) prompts.Expect(ScriptedPrompts::Kind::Message);
+      link.follow();
+      ASSERT_EQ(prompts.Opened().size(), 1u);
+      EXPECT_EQ(prompts.Opened()[0].toString(), link.url);
+      if (desktopOpens) continue;
+      EXPECT_TRUE(prompts.LastAsked().text.endsWith(QString(":\n\n") + link.toCopy))
+          << prompts.LastAsked().text.toStdString();
+      EXPECT_EQ(prompts.LastAsked().caption, "Warning");
+    }
+  }
   EXPECT_EQ(form->LblFullPathLink->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_TRUE(form->LblFullPathLink->font().underline());
 

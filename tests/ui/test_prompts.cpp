@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FormHelp.h"
 #include "ui/Prompts.h"
 
 namespace {
@@ -21,6 +26,7 @@ struct BoxPresser {
   QString caption;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
+  bool selectable = false;
 
   void PressWhenShown(Qt::Key key) {
     QTimer::singleShot(0, [this, key] {
@@ -29,6 +35,7 @@ struct BoxPresser {
       caption = box->windowTitle();
       icon = box->icon();
       for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      selectable = box->textInteractionFlags() & Qt::TextSelectableByMouse;
       QTest::keyClick(box, key);
     });
   }
@@ -75,6 +82,61 @@ TEST(QtPrompts, ErrorAndPlainMessageBoxes) {
   EXPECT_EQ(plain.caption, "Warning");
   EXPECT_EQ(plain.icon, QMessageBox::NoIcon);
   EXPECT_EQ(plain.buttons.size(), 1);
+  EXPECT_TRUE(plain.selectable);  // an address in a message can be copied
+}
+
+// A desktop without a viewer or browser still shows the previews and the help.
+TEST(QtPrompts, PreviewsAndHelpOpenInWindowsOfTheProgram) {
+  TestApp();
+  QTemporaryDir dir;
+  auto write = [&](const char* name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  };
+  write(".htaccess", "AuthType Basic\r\nAuthName \"Members\"\r\n");
+  write("help.html", "<html><head><title>Pellora help</title></head><body><p>Step 1</p></body></html>");
+  auto shown = [](const char* window) -> QWidget* {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() == window && w->isVisible()) return w;
+    return nullptr;
+  };
+  QtPrompts prompts;
+  prompts.ViewTextFile(dir.filePath(".htaccess"));
+  auto* view = shown("FormTextView") ? shown("FormTextView")->findChild<QPlainTextEdit*>() : nullptr;
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->window()->windowTitle(), ".htaccess");
+  EXPECT_EQ(view->toPlainText(), "AuthType Basic\nAuthName \"Members\"\n");
+  EXPECT_TRUE(view->isReadOnly());
+  EXPECT_EQ(view->fontMetrics().horizontalAdvance("iiii"), view->fontMetrics().horizontalAdvance("WWWW"));
+
+  write(".htaccess", "AuthType Basic\r\n");  // generated again: the same window shows the new text
+  prompts.ViewTextFile(dir.filePath(".htaccess"));
+  EXPECT_EQ(view->toPlainText(), "AuthType Basic\n");
+
+  prompts.ShowHelp(dir.filePath("help.html"));
+  auto* help = shown("FormHelp") ? shown("FormHelp")->findChild<QTextBrowser*>() : nullptr;
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->window()->windowTitle(), "Pellora help");
+  EXPECT_EQ(help->toPlainText(), "Step 1");
+  EXPECT_TRUE(view->isVisible());
+}
+
+TEST(FormHelp, ItsOwnAnchorsStayInTheWindowAndWebLinksGoToTheDesktop) {
+  TestApp();
+  QTemporaryDir dir;
+  QFile file(dir.filePath("help.html"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<p><a href=\"#step2\">Step 2</a></p><h2 id=\"step2\">Step 2</h2>");
+  file.close();
+  ScriptedPrompts prompts;
+  pellora::TFormHelp help(prompts);
+  ASSERT_TRUE(help.Open(file.fileName()));
+  emit help.BrowserHelp->anchorClicked(QUrl("#step2"));
+  EXPECT_EQ(help.BrowserHelp->source().toString(), QUrl::fromLocalFile(file.fileName()).toString() + "#step2");
+  emit help.BrowserHelp->anchorClicked(QUrl("https://www.pellora.example/faq.htm"));
+  EXPECT_EQ(prompts.Opened(), std::vector{QUrl("https://www.pellora.example/faq.htm")});
+  EXPECT_FALSE(help.Open(dir.filePath("missing.html")));
 }
 
 }  // namespace
