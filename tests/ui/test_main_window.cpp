@@ -128,6 +128,7 @@ TEST_F(MainWindow, StartsUntitledOnTheFirstPageWithEveryDefault) {
   // A size imposed where no window manager keeps to the fixed one is undone.
   const QSize fixed = form->size();
   form->windowHandle()->resize(900, 700);
+  QCoreApplication::processEvents();  // the imposed size reaches the window
   EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == fixed; }, 1000)) << form->width() << "x" << form->height();
 }
 
