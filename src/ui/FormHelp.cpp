@@ -9,9 +9,9 @@
 
 namespace pellora {
 
-TFormHelp::TFormHelp(Prompts& prompts, QWidget* owner) : QDialog(owner), prompts_(prompts) {
+// Read beside the main window, so a window of its own rather than a dialog over it.
+TFormHelp::TFormHelp(Prompts& prompts, QWidget* owner) : QDialog(owner, Qt::Window), prompts_(prompts) {
   setObjectName("FormHelp");
-  setWindowFlag(Qt::WindowMaximizeButtonHint, true);
   resize(760, 560);
 
   BrowserHelp = new QTextBrowser(this);

@@ -17,7 +17,9 @@ QString TextForView(const QByteArray& bytes) {
   return text;
 }
 
-TFormTextView::TFormTextView(QWidget* owner) : QDialog(owner) {
+// A window of its own rather than a dialog over its owner: the file is read
+// beside the main window, which can come to the front over it.
+TFormTextView::TFormTextView(QWidget* owner) : QDialog(owner, Qt::Window) {
   setObjectName("FormTextView");
   resize(600, 360);
 
