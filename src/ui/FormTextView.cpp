@@ -10,12 +10,18 @@
 
 namespace pellora {
 
+namespace {
+
+// The files end their lines with CR LF; the text box breaks lines on LF
+// alone and would show each CR as a stray character.
 QString TextForView(const QByteArray& bytes) {
   QString text = QString::fromUtf8(bytes);
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return text;
 }
+
+}  // namespace
 
 // A window of its own rather than a dialog over its owner: the file is read
 // beside the main window, which can come to the front over it.

@@ -22,7 +22,4 @@ class TFormTextView : public QDialog {
   QPushButton* BtnClose;
 };
 
-// The text of a file as the window shows it: CR LF (and a lone CR) end a line.
-QString TextForView(const QByteArray& bytes);
-
 }  // namespace pellora
