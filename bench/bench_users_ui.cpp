@@ -31,10 +31,11 @@ class SilentPrompts : public Prompts {
   bool AskReplace(const QString&) override { return false; }
   QString OpenFile(const FileDialog&) override { return {}; }
   QString SaveFile(const FileDialog&) override { return {}; }
-  QString ChooseFolder(const QString&) override { return {}; }
+  QString ChooseFolder(const QString&, const QString&) override { return {}; }
   void ShowException(const QString&) override {}
-  void OpenUrl(const QUrl&) override {}
+  bool OpenUrl(const QUrl&) override { return true; }
   void ViewTextFile(const QString&) override {}
+  void ShowHelp(const QString&) override {}
 };
 
 double Median(std::vector<double> v) {

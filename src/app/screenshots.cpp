@@ -50,13 +50,17 @@ class ScreenshotPrompts : public pellora::Prompts {
     Unexpected("a save dialog");
     return {};
   }
-  QString ChooseFolder(const QString& title) override {
+  QString ChooseFolder(const QString& title, const QString&) override {
     Unexpected(title);
     return {};
   }
   void ShowException(const QString& text) override { Unexpected("exception: " + text); }
-  void OpenUrl(const QUrl& url) override { Unexpected("open " + url.toString()); }
+  bool OpenUrl(const QUrl& url) override {
+    Unexpected("open " + url.toString());
+    return true;
+  }
   void ViewTextFile(const QString& path) override { Unexpected("view " + path); }
+  void ShowHelp(const QString& path) override { Unexpected("help " + path); }
 
  private:
   void Unexpected(const QString& what) {

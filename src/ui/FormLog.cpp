@@ -1,6 +1,7 @@
 #include "ui/FormLog.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -130,6 +131,16 @@ void TFormLog::closeEvent(QCloseEvent* event) {
   // The window lives as long as the program; the frame's close button only hides it.
   event->ignore();
   hide();
+}
+
+void TFormLog::keyPressEvent(QKeyEvent* event) {
+  // Escape is "Close" from the keyboard, so it does nothing while Close is
+  // disabled: during an upload only Stop ends it.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (BtnOk->isEnabled()) BtnOkClick();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace pellora

@@ -52,6 +52,7 @@ class TFormLog : public QWidget, public LogSink {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void FormCreate();

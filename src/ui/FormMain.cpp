@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,7 +18,9 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/Random.h"
@@ -114,6 +117,37 @@ class LinkClickFilter : public QObject {
   std::function<void()> onClick_;
 };
 
+// The window's size is fixed, and window managers honour the hint that says
+// so. Where none does (no window manager at all, or one that ignores the
+// hint) the window can still be given another size, which would stretch the
+// picture strip and leave the list's columns short; so a size imposed from
+// outside is answered by going back to the fixed one. A window manager that
+// imposes its size again at once insists: it keeps it, rather than the two
+// resizing the window back and forth for ever.
+class KeepFixedSize : public QObject {
+ public:
+  explicit KeepFixedSize(QWidget& window) : QObject(&window), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != &window_ || event->type() != QEvent::Resize) return QObject::eventFilter(watched, event);
+    const QSize size = static_cast<QResizeEvent*>(event)->size();
+    const bool insists = size == answered_ && sinceAnswer_.isValid() && sinceAnswer_.elapsed() < kInsistingMs;
+    if (size != window_.maximumSize() && !insists) {
+      answered_ = size;
+      sinceAnswer_.start();
+      QTimer::singleShot(0, this, [this] { window_.resize(window_.maximumSize()); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  static constexpr qint64 kInsistingMs = 500;
+  QWidget& window_;
+  QSize answered_;  // the last size imposed from outside, and when it was answered
+  QElapsedTimer sinceAnswer_;
+};
+
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
@@ -191,6 +225,7 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
   // The menu bar lies outside the client area, as the frame's own menu would.
   const int menuHeight = menuBar()->sizeHint().height();
   setFixedSize(kClientWidth, kClientHeight + menuHeight);
+  installEventFilter(new KeepFixedSize(*this));
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
@@ -703,17 +738,15 @@ void TFormMain::RdoFtpServerClick() { SetUploadMode(true); }
 
 void TFormMain::RdoLocalHardDiskClick() { SetUploadMode(false); }
 
-void TFormMain::BtnHelpClick() {
-  prompts_.OpenUrl(QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));
-}
+void TFormMain::BtnHelpClick() { prompts_.ShowHelp(HelpFilePath(QCoreApplication::applicationDirPath())); }
 
-void TFormMain::TbnFAQClick() { prompts_.OpenUrl(QUrl(kFaqPage)); }
+void TFormMain::TbnFAQClick() { OpenLink(prompts_, QUrl(kFaqPage)); }
 
-void TFormMain::MIVisitWebsiteClick() { prompts_.OpenUrl(QUrl(kWebSite)); }
+void TFormMain::MIVisitWebsiteClick() { OpenLink(prompts_, QUrl(kWebSite)); }
 
-void TFormMain::MIContactUsClick() { prompts_.OpenUrl(QUrl(kSupportMail)); }
+void TFormMain::MIContactUsClick() { OpenLink(prompts_, QUrl(kSupportMail)); }
 
-void TFormMain::LblFullPathLinkClick() { prompts_.OpenUrl(QUrl(kFullPathPage)); }
+void TFormMain::LblFullPathLinkClick() { OpenLink(prompts_, QUrl(kFullPathPage)); }
 
 void TFormMain::MIAboutClick() {
   if (FormAboutBox) FormAboutBox->exec();

@@ -12,10 +12,12 @@
 #include <QTimer>
 
 #include "core/ProjectSettings.h"
+#include "core/Text.h"
 #include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
 #include "generate/UpToDate.h"
+#include "platform/Files.h"
 #include "ui/FieldControls.h"
 #include "ui/FormLog.h"
 #include "ui/FormMain.h"
@@ -151,7 +153,10 @@ void TFormMain::BtnViewHtaccessClick() { Preview(*this, kHtaccessName); }
 void TFormMain::BtnViewHtpasswdClick() { Preview(*this, kHtpasswdName); }
 
 std::optional<std::string> TFormMain::BrowseForSaveDirectory() {
-  const QString chosen = prompts_.ChooseFolder("Save to directory:");
+  // The folder already named is where the operator most likely wants to look.
+  const std::string named = Trim(EdtDirectory->text().toStdString());
+  const QString start = !named.empty() && DirectoryExists(named) ? Q(named) : QString();
+  const QString chosen = prompts_.ChooseFolder("Save to directory:", start);
   if (chosen.isEmpty()) return std::nullopt;
   EdtDirectory->setText(chosen);
   // Choosing the folder already in the field changes no text, yet it is a choice.

@@ -140,6 +140,13 @@ TFormUser::TFormUser(Prompts& prompts, QWidget* parent) : QDialog(parent), promp
   ClearFields();
 }
 
+void TFormUser::showEvent(QShowEvent* event) {
+  // A dialog puts the cursor back where it was when it closed; whether the
+  // operator adds or edits, the name comes first.
+  EdtUser->setFocus(Qt::OtherFocusReason);
+  QDialog::showEvent(event);
+}
+
 void TFormUser::UpdateOkButton() {
   BtnOk->setEnabled(!TrimmedField(EdtUser->text()).empty() && !TrimmedField(EdtPassword->text()).empty());
 }
@@ -178,8 +185,8 @@ void TFormUser::BtnGeneratePasswordClick() {
 }
 
 void TFormUser::BtnEmailClick() {
-  prompts_.OpenUrl(
-      QUrl(QStringLiteral("mailto:") + QString::fromStdString(TrimmedField(EdtEmail->text())), QUrl::TolerantMode));
+  OpenLink(prompts_, QUrl(QStringLiteral("mailto:") + QString::fromStdString(TrimmedField(EdtEmail->text())),
+                          QUrl::TolerantMode));
 }
 
 }  // namespace pellora

@@ -53,6 +53,9 @@ class TFormUser : public QDialog {
   void BtnGeneratePasswordClick();
   void BtnEmailClick();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void UpdateOkButton();
 

@@ -6,11 +6,50 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrlQuery>
+
+#include "ui/FormHelp.h"
+#include "ui/FormTextView.h"
 
 namespace pellora {
 
+namespace {
+
+// Brings a window of the program back to the front, also after it was minimised.
+void ShowInFront(QWidget& window) {
+  window.show();
+  window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+void OpenLink(Prompts& prompts, const QUrl& url) {
+  if (prompts.OpenUrl(url)) return;
+  QString text;
+  if (url.scheme() == QLatin1String("mailto")) {
+    text = "No mail program could be started on this desktop.";
+    const QString address = url.path(QUrl::FullyDecoded);
+    const QString subject = QUrlQuery(url).queryItemValue("subject", QUrl::FullyDecoded);
+    if (!address.isEmpty()) text += " The address, to copy into a mail program:\n\n" + address;
+    if (!address.isEmpty() && !subject.isEmpty()) text += "\n\nSubject: " + subject;
+  } else {
+    text = "No web browser could be started on this desktop. The address, to copy into a web browser:\n\n" +
+           url.toString();
+  }
+  prompts.Message(text, "Warning");
+}
+
+QtPrompts::~QtPrompts() {
+  for (auto& [path, view] : views_) delete view.data();
+  delete help_.data();
+}
+
 void QtPrompts::Message(const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner_);
+  // A message may hold an address or a path the operator wants to copy.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
   box.exec();
 }
 
@@ -59,9 +98,9 @@ QString QtPrompts::SaveFile(const FileDialog& dialog) {
   return box.selectedFiles().constFirst();
 }
 
-QString QtPrompts::ChooseFolder(const QString& title) {
-  // Starts at the top of the operator's own folders; the field's current text plays no part.
-  return QFileDialog::getExistingDirectory(owner_, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
+QString QtPrompts::ChooseFolder(const QString& title, const QString& startFolder) {
+  return QFileDialog::getExistingDirectory(owner_, title, startFolder.isEmpty() ? QDir::homePath() : startFolder,
+                                           QFileDialog::ShowDirsOnly);
 }
 
 void QtPrompts::ShowException(const QString& text) {
@@ -69,8 +108,25 @@ void QtPrompts::ShowException(const QString& text) {
   box.exec();
 }
 
-void QtPrompts::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool QtPrompts::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-void QtPrompts::ViewTextFile(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtPrompts::ViewTextFile(const QString& path) {
+  QPointer<TFormTextView>& view = views_[path];
+  if (!view) view = new TFormTextView(owner_);
+  if (!view->Load(path)) {
+    Error("Can't open file " + path);
+    return;
+  }
+  ShowInFront(*view);
+}
+
+void QtPrompts::ShowHelp(const QString& path) {
+  if (!help_) help_ = new TFormHelp(*this, owner_);
+  if (!help_->Open(path)) {
+    Error("Can't open help file " + path);
+    return;
+  }
+  ShowInFront(*help_);
+}
 
 }  // namespace pellora

@@ -130,8 +130,13 @@ TEST_F(LogWindow, StopTurnsTheButtonsBeforeAskingTheUploadToStop) {
 
   log.SetStopHandler({});
   log.SetStopEnabled(true);
+  log.SetCloseEnabled(false);
+  QTest::keyClick(log.MemoLog, Qt::Key_Escape);  // an upload runs: Escape, like Close, does nothing
+  EXPECT_TRUE(log.isVisible());
   QTest::mouseClick(log.BtnStop, Qt::LeftButton);  // no upload running: only the buttons turn
   EXPECT_FALSE(log.BtnStop->isEnabled());
+  QTest::keyClick(log.MemoLog, Qt::Key_Escape);
+  EXPECT_FALSE(log.isVisible());
 }
 
 TEST_F(LogWindow, ALongReportKeepsEveryLine) {

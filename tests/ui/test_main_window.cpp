@@ -10,8 +10,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "common/Files.h"
@@ -122,6 +124,12 @@ TEST_F(MainWindow, StartsUntitledOnTheFirstPageWithEveryDefault) {
   EXPECT_EQ(form->ToolBarMain->height() + form->centralWidget()->height(), 421);
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  // A size imposed where no window manager keeps to the fixed one is undone.
+  const QSize fixed = form->size();
+  form->windowHandle()->resize(900, 700);
+  QCoreApplication::processEvents();  // the imposed size reaches the window
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == fixed; }, 1000)) << form->width() << "x" << form->height();
 }
 
 TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
@@ -328,23 +336,32 @@ TEST_F(MainWindow, AppliedSettingsReadBackAndResetRestoresTheDefaults) {
   EXPECT_TRUE(form->Model().Untitled);
 }
 
-TEST_F(MainWindow, HelpAndWebLinksGoToTheDesktop) {
+TEST_F(MainWindow, HelpOpensInTheProgramAndLinksGoToTheDesktopOrShowTheirAddress) {
   QTest::mouseClick(form->BtnHelp, Qt::LeftButton);
   form->MIHelpDocument->trigger();
-  Click(form->TbnFAQ);
-  form->MIVisitWebsite->trigger();
-  form->MIContactUs->trigger();
-  form->ShowStep(1);
-  QTest::mouseClick(form->LblFullPathLink, Qt::LeftButton, {}, QPoint(4, form->LblFullPathLink->height() / 2));
+  const QString help = QCoreApplication::applicationDirPath() + "/help.html";
+  EXPECT_EQ(prompts.Helped(), (QStringList{help, help}));
 
-  const QUrl help = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html");
-  ASSERT_EQ(prompts.Opened().size(), 6u);
-  EXPECT_EQ(prompts.Opened()[0], help);
-  EXPECT_EQ(prompts.Opened()[1], help);
-  EXPECT_EQ(prompts.Opened()[2].toString(), "https://www.pellora.example/faq.htm");
-  EXPECT_EQ(prompts.Opened()[3].toString(), "https://www.pellora.example/");
-  EXPECT_EQ(prompts.Opened()[4].toString(), "mailto:support@pellora.example?subject=Pellora");
-  EXPECT_EQ(prompts.Opened()[5].toString(), "https://www.pellora.example/fullpath.htm");
+  for (bool desktopOpens : {true, false}) {
+    prompts.desktopOpens = desktopOpens;
+    prompts.Forget();
+    for (int i = desktopOpens ? 4 : 0; i < 4; ++i) prompts.Expect(ScriptedPrompts::Kind::Message);
+    Click(form->TbnFAQ);
+    form->MIVisitWebsite->trigger();
+    form->MIContactUs->trigger();
+    form->ShowStep(1);
+    QTest::mouseClick(form->LblFullPathLink, Qt::LeftButton, {}, QPoint(4, form->LblFullPathLink->height() / 2));
+    ASSERT_EQ(prompts.Opened().size(), 4u);
+    EXPECT_EQ(prompts.Opened()[0].toString(), "https://www.pellora.example/faq.htm");
+    EXPECT_EQ(prompts.Opened()[1].toString(), "https://www.pellora.example/");
+    EXPECT_EQ(prompts.Opened()[2].toString(), "mailto:support@pellora.example?subject=Pellora");
+    EXPECT_EQ(prompts.Opened()[3].toString(), "https://www.pellora.example/fullpath.htm");
+  }
+  // A desktop that opens nothing: each message ends in the address to copy.
+  ASSERT_EQ(prompts.Asked().size(), 4u);
+  EXPECT_TRUE(prompts.Asked()[0].text.endsWith(":\n\nhttps://www.pellora.example/faq.htm"));
+  EXPECT_TRUE(prompts.Asked()[2].text.endsWith(":\n\nsupport@pellora.example\n\nSubject: Pellora"));
+  EXPECT_EQ(prompts.Asked()[3].caption, "Warning");
   EXPECT_EQ(form->LblFullPathLink->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_TRUE(form->LblFullPathLink->font().underline());
 

@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompts.h"
+#include "ui/FormHelp.h"
 #include "ui/Prompts.h"
 
 namespace {
@@ -21,6 +26,7 @@ struct BoxPresser {
   QString caption;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
+  bool selectable = false;
 
   void PressWhenShown(Qt::Key key) {
     QTimer::singleShot(0, [this, key] {
@@ -29,6 +35,7 @@ struct BoxPresser {
       caption = box->windowTitle();
       icon = box->icon();
       for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      selectable = box->textInteractionFlags() & Qt::TextSelectableByMouse;
       QTest::keyClick(box, key);
     });
   }
@@ -75,6 +82,45 @@ TEST(QtPrompts, ErrorAndPlainMessageBoxes) {
   EXPECT_EQ(plain.caption, "Warning");
   EXPECT_EQ(plain.icon, QMessageBox::NoIcon);
   EXPECT_EQ(plain.buttons.size(), 1);
+  EXPECT_TRUE(plain.selectable);  // an address in a message can be copied
+}
+
+// A desktop without a viewer or browser still shows the previews and the help;
+// the help's own anchors stay in its window, its web links go to the desktop.
+TEST(QtPrompts, PreviewsAndHelpOpenInWindowsOfTheProgram) {
+  TestApp();
+  QTemporaryDir dir;
+  auto write = [&](const char* name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+  };
+  write(".htaccess", "AuthType Basic\r\nAuthName \"Members\"\r\n");
+  write("help.html", "<title>Pellora help</title><a href=\"#step2\">Step 1</a><h2 id=\"step2\">2</h2>");
+  QWidget owner;
+  QtPrompts prompts(&owner);
+  prompts.ViewTextFile(dir.filePath(".htaccess"));
+  auto* view = owner.findChild<QPlainTextEdit*>();
+  ASSERT_TRUE(view && view->isVisible());
+  EXPECT_EQ(view->window()->windowTitle(), ".htaccess");
+  EXPECT_EQ(view->toPlainText(), "AuthType Basic\nAuthName \"Members\"\n");
+  EXPECT_TRUE(view->isReadOnly());
+  EXPECT_EQ(view->fontMetrics().horizontalAdvance("iiii"), view->fontMetrics().horizontalAdvance("WWWW"));
+  write(".htaccess", "AuthType Basic\r\n");  // generated again: the same window shows the new text
+  prompts.ViewTextFile(dir.filePath(".htaccess"));
+  EXPECT_EQ(view->toPlainText(), "AuthType Basic\n");
+
+  prompts.ShowHelp(dir.filePath("help.html"));
+  auto* help = owner.findChild<QTextBrowser*>();
+  ASSERT_TRUE(help && help->isVisible());
+  EXPECT_EQ(help->window()->windowTitle(), "Pellora help");
+
+  ScriptedPrompts links;
+  pellora::TFormHelp scripted(links);
+  ASSERT_TRUE(scripted.Open(dir.filePath("help.html")));
+  emit scripted.BrowserHelp->anchorClicked(QUrl("#step2"));
+  EXPECT_EQ(scripted.BrowserHelp->source().fragment(), "step2");
+  emit scripted.BrowserHelp->anchorClicked(QUrl("https://www.pellora.example/faq.htm"));
+  EXPECT_EQ(links.Opened(), std::vector{QUrl("https://www.pellora.example/faq.htm")});
 }
 
 }  // namespace

@@ -281,12 +281,18 @@ TEST_F(SaveNow, AnEmptyFieldAsksForTheFolder) {
   EXPECT_EQ(Read(In(".htpasswd")), Read(Working(".htpasswd")));
 }
 
-TEST_F(SaveNow, BrowseMarksTheProjectEvenForTheSameFolder) {
-  form->EdtDirectory->setText(target.path());
+TEST_F(SaveNow, BrowseStartsInTheNamedFolderAndMarksTheProjectEvenForTheSameFolder) {
+  form->EdtDirectory->setText(target.path() + "/missing");
+  prompts.ExpectPath(Kind::ChooseFolder, "");
+  Click(form->BtnBrowse);
+  EXPECT_EQ(prompts.LastAsked().text, "");  // no such folder: the dialog's own start
+
+  form->EdtDirectory->setText(" " + target.path() + " ");
   form->Model().Modified = false;
   prompts.ExpectPath(Kind::ChooseFolder, "");
   Click(form->BtnBrowse);
-  EXPECT_EQ(form->EdtDirectory->text(), target.path());
+  EXPECT_EQ(prompts.LastAsked().text, target.path());
+  EXPECT_EQ(form->EdtDirectory->text(), " " + target.path() + " ");
   EXPECT_FALSE(form->Model().Modified);
 
   prompts.ExpectPath(Kind::ChooseFolder, target.path());

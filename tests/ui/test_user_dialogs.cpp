@@ -123,6 +123,13 @@ TEST(FormUser, EnterInNotesIsALineBreakAndEscapeCancels) {
   QTest::keyClick(form.EdtUser, Qt::Key_Escape);
   EXPECT_EQ(rejected.count(), 1);
   EXPECT_EQ(form.result(), QDialog::Rejected);
+
+  // Whatever field had the cursor last time, the next opening starts at the name.
+  form.show();
+  form.EdtFullName->setFocus();
+  form.hide();
+  form.show();
+  EXPECT_EQ(form.focusWidget(), form.EdtUser);
 }
 
 TEST(FormUser, FieldsComeBackTrimmedAndNotesRoundTrip) {

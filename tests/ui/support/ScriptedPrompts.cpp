@@ -41,6 +41,7 @@ void ScriptedPrompts::Forget() {
   asked_.clear();
   opened_.clear();
   viewed_.clear();
+  helped_.clear();
 }
 
 ScriptedPrompts::Answer ScriptedPrompts::Take(Question question, Button cancelButton) {
@@ -90,14 +91,19 @@ QString ScriptedPrompts::SaveFile(const FileDialog& dialog) {
       .path;
 }
 
-QString ScriptedPrompts::ChooseFolder(const QString& title) {
-  return Take({Kind::ChooseFolder, {}, title, {Button::Ok, Button::Cancel}, Button::Ok}, Button::Cancel).path;
+QString ScriptedPrompts::ChooseFolder(const QString& title, const QString& startFolder) {
+  return Take({Kind::ChooseFolder, startFolder, title, {Button::Ok, Button::Cancel}, Button::Ok}, Button::Cancel).path;
 }
 
 void ScriptedPrompts::ShowException(const QString& text) {
   Take({Kind::ShowException, text, "Pellora", {Button::Ok}, Button::Ok}, Button::Ok);
 }
 
-void ScriptedPrompts::OpenUrl(const QUrl& url) { opened_.push_back(url); }
+bool ScriptedPrompts::OpenUrl(const QUrl& url) {
+  opened_.push_back(url);
+  return desktopOpens;
+}
 
 void ScriptedPrompts::ViewTextFile(const QString& path) { viewed_.push_back(path); }
+
+void ScriptedPrompts::ShowHelp(const QString& path) { helped_.push_back(path); }

@@ -10,13 +10,13 @@
 
 // Answers the program's dialogs from a queue filled by the test, records every
 // question with its caption and buttons, and fails the test on a question that
-// was not expected (wrong kind, or nothing queued). Shell openings need no
-// answer; they are only recorded.
+// was not expected (wrong kind, or nothing queued). Shell openings and the
+// program's viewer and help windows need no answer; they are only recorded.
 class ScriptedPrompts : public pellora::Prompts {
  public:
   struct Question {
     Kind kind;
-    QString text;     // message or question text; a file dialog's filter
+    QString text;     // message or question text; a file dialog's filter; a folder dialog's start folder
     QString caption;  // box caption; a file dialog's default suffix; a folder dialog's title
     std::vector<Button> buttons;
     Button defaultButton = Button::Ok;
@@ -39,7 +39,9 @@ class ScriptedPrompts : public pellora::Prompts {
   std::size_t Pending() const { return queue_.size(); }
   const std::vector<QUrl>& Opened() const { return opened_; }
   const QStringList& Viewed() const { return viewed_; }
-  void Forget();  // empties the records (not the queue)
+  const QStringList& Helped() const { return helped_; }
+  bool desktopOpens = true;  // what OpenUrl answers: false is a desktop without a browser
+  void Forget();             // empties the records (not the queue)
 
   void Message(const QString& text, const QString& caption) override;
   Button Confirm(const QString& text) override;
@@ -47,10 +49,11 @@ class ScriptedPrompts : public pellora::Prompts {
   bool AskReplace(const QString& text) override;
   QString OpenFile(const FileDialog& dialog) override;
   QString SaveFile(const FileDialog& dialog) override;
-  QString ChooseFolder(const QString& title) override;
+  QString ChooseFolder(const QString& title, const QString& startFolder) override;
   void ShowException(const QString& text) override;
-  void OpenUrl(const QUrl& url) override;
+  bool OpenUrl(const QUrl& url) override;
   void ViewTextFile(const QString& path) override;
+  void ShowHelp(const QString& path) override;
 
  private:
   struct Answer {
@@ -66,6 +69,7 @@ class ScriptedPrompts : public pellora::Prompts {
   std::vector<Question> asked_;
   std::vector<QUrl> opened_;
   QStringList viewed_;
+  QStringList helped_;
 };
 
 const char* KindName(pellora::Prompts::Kind kind);
