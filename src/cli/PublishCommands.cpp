@@ -76,7 +76,7 @@ int RunUpload(const UploadInputs& inputs, int timeoutMs) {
   if (stored) return kExitDone;
   // The log shows where the upload stopped; the reason goes where messages
   // go, so that standard output stays the log the window would show.
-  PrintError("pellora-cli: " + uploader.FailureReason());
+  PrintError("pellora-cli: " + Printable(uploader.FailureReason()));
   return kExitServer;
 }
 

@@ -28,20 +28,7 @@ constexpr int kMaxLength = 255;
 // A project field as one tab-separated column: a tab or line break inside a
 // name would otherwise forge a column or a whole user for a script that
 // reads the list, so control characters are shown as \xNN.
-std::string Column(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 32 && b != 127) {
-      out += c;
-      continue;
-    }
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(b));
-    out += buf;
-  }
-  return out;
-}
+std::string Column(std::string_view text) { return Printable(text); }
 
 constexpr const char* kNoName = "A user needs a name.";
 std::string MissingMessage(const std::string& name) { return "The User " + name + " does not exist!"; }

@@ -1,5 +1,7 @@
 #include "core/Text.h"
 
+#include <cstdio>
+
 namespace pellora {
 
 std::string_view TrimView(std::string_view text) {
@@ -7,6 +9,21 @@ std::string_view TrimView(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (!IsControl(c)) {
+      out += c;
+      continue;
+    }
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    out += buf;
+  }
+  return out;
 }
 
 bool HasControl(std::string_view text) {

@@ -14,5 +14,8 @@ inline bool IsControl(char c) {
   return b < 32 || b == 127;
 }
 bool HasControl(std::string_view text);
+// The text with every control byte shown as \xNN, for a log line or a
+// terminal that must not take it as a line break or an escape sequence.
+std::string Printable(std::string_view text);
 
 }  // namespace pellora

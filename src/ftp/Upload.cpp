@@ -38,7 +38,8 @@ bool ParsePort(std::string_view text, std::int32_t& port) {
 std::string ReasonLine(const std::exception& e, const std::string& reason) {
   const bool reply =
       dynamic_cast<const FTPException*>(&e) && !reason.empty() && reason.front() >= '0' && reason.front() <= '9';
-  return (reply ? "  Server said: " : "  Error: ") + reason;
+  // The server's words end up on a terminal too, where an escape sequence would act.
+  return (reply ? "  Server said: " : "  Error: ") + Printable(reason);
 }
 
 const char* StoredLine(int stored) {

@@ -13,21 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Control bytes would break the log line itself, so they are shown escaped.
-std::string Printable(std::string_view name) {
-  std::string out;
-  for (char c : name) {
-    if (!IsControl(c)) {
-      out += c;
-      continue;
-    }
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
-    out += buf;
-  }
-  return out;
-}
-
 // An unquoted blank ends the server's argument. Inside quotes the server
 // takes \" and \\ as escapes, so those two are escaped there.
 std::string ConfigArgument(std::string_view value) {

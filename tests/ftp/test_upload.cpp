@@ -261,11 +261,12 @@ TEST_F(UploadTest, RefusedDirectoryTypeAndStoreEachEndTheUploadWithQuit) {
   };
   const std::string connected = "  Connected to host: 127.0.0.1\n  Remote address: 127.0.0.1 , Remote port: ";
   const std::vector<Case> cases = {
-      {"550 No such directory",
+      // A control byte from the server reaches neither the log nor a terminal as it is.
+      {"550 No such \x1b[2Jdirectory",
        "",
        "",
        "\n* Changing remote working directory to /\nChanging remote working directory failed.\n"
-       "  Server said: 550 No such directory\n" +
+       "  Server said: 550 No such \\x1B[2Jdirectory\n" +
            kNoneStored,
        {"USER bob\r\n", "PASS s3cret\r\n", "CWD /\r\n", "QUIT\r\n"}},
       {"250 ok",
