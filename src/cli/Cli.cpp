@@ -18,16 +18,34 @@ Keeps the web users of a Pellora project (.htp), writes .htaccess and
 .htpasswd and publishes them, with the same rules and texts as the desktop
 program. Passwords are read from standard input, never needed as arguments.
 
+Projects:
+  new PROJECT.htp
+      write a new project with the desktop program's defaults (mode 0600);
+      an existing file is never written over
+  show PROJECT.htp
+      print every setting as NAME=value under the project file's names,
+      in the file's order, the FTP password as ******** (empty when there
+      is none), then USERCOUNT=N
+  set PROJECT.htp NAME VALUE [NAME VALUE ...] [--ftp-password-stdin]
+      change settings by those names (any case); a flag (REDIRECTERROR,
+      TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535; a value is
+      refused with the desktop program's text where it refuses one, and
+      when it holds a line break, is not UTF-8 or is longer than 2047
+      characters; --ftp-password-stdin reads FTPPASSWORD from standard input
+      (an empty line clears it); nothing is written unless a value changed
+
 Publishing:
-  publish PROJECT.htp [--replace] [--timeout S]
+  publish PROJECT.htp [--replace] [--timeout S] [--netrc-file FILE]
       generate, then upload or save to the local directory, as the
       project's publishing page chooses (--replace: see save)
   generate PROJECT.htp [--out DIR]
       write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
-  upload PROJECT.htp [--from DIR] [--timeout S]
+  upload PROJECT.htp [--from DIR] [--timeout S] [--netrc-file FILE]
       upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
       (default DIR: the working folder); every wait for the server ends
-      after S seconds (default 60, 0: wait as long as it takes)
+      after S seconds (default 60, 0: wait as long as it takes); an empty
+      FTP user or password is taken from the "machine HOST" (else "default")
+      entry of ~/.netrc or FILE, which must be private to its owner
   save PROJECT.htp [--from DIR] [--to DIR] [--replace]
       copy the two files from --from (default: the working folder) into --to
       (default: the project's LOCALDIRECTORY); an existing file is replaced
@@ -79,7 +97,10 @@ Exit status:
 using Command = int (*)(const std::vector<std::string>&);
 
 const std::map<std::string, Command>& Commands() {
-  static const std::map<std::string, Command> commands{{"publish", CmdPublish},
+  static const std::map<std::string, Command> commands{{"new", CmdNew},
+                                                       {"show", CmdShow},
+                                                       {"set", CmdSet},
+                                                       {"publish", CmdPublish},
                                                        {"generate", CmdGenerate},
                                                        {"upload", CmdUpload},
                                                        {"save", CmdSave},

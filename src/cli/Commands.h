@@ -7,6 +7,10 @@ namespace pellora::cli {
 // Every command takes the arguments after its name (after "user add" for
 // the user commands) and returns the exit status. Usage errors are raised as
 // UsageError and reported by Run.
+int CmdNew(const std::vector<std::string>& args);
+int CmdShow(const std::vector<std::string>& args);
+int CmdSet(const std::vector<std::string>& args);
+
 int CmdUsers(const std::vector<std::string>& args);
 int CmdUserAdd(const std::vector<std::string>& args);
 int CmdUserRemove(const std::vector<std::string>& args);

@@ -5,6 +5,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/Netrc.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/Project.h"
@@ -119,11 +120,12 @@ int CmdGenerate(const std::vector<std::string>& args) {
 }
 
 int CmdUpload(const std::vector<std::string>& args) {
-  Args a(args, {{"--from", true}, {"--timeout", true}});
+  Args a(args, {{"--from", true}, {"--timeout", true}, {"--netrc-file", true}});
   a.Expect({"PROJECT"});
   const int timeoutMs = TimeoutMs(a);
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  if (!FillFromNetrc(project.Settings, a.Value("--netrc-file"))) return kExitRefused;
   std::optional<fs::path> from;
   if (auto dir = a.Value("--from")) from = fs::path(*dir);
   UploadInputs inputs;
@@ -141,11 +143,12 @@ int CmdSave(const std::vector<std::string>& args) {
 }
 
 int CmdPublish(const std::vector<std::string>& args) {
-  Args a(args, {{"--replace", false}, {"--timeout", true}});
+  Args a(args, {{"--replace", false}, {"--timeout", true}, {"--netrc-file", true}});
   a.Expect({"PROJECT"});
   const int timeoutMs = TimeoutMs(a);
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  if (project.Settings.ToFtpServer && !FillFromNetrc(project.Settings, a.Value("--netrc-file"))) return kExitRefused;
   const ProjectSettings& settings = project.Settings;
   if (auto refused = CheckGenerate(project.Users, settings)) return Refuse(*refused);
 

@@ -70,7 +70,8 @@ struct SettingRow {
   // no command does.
   const char* Missing;
   // The refusal of a value (trimmed) that would break what is made from
-  // it, whatever the command; nullptr when every value will do.
+  // it; nullptr when every value will do. Each command checks the rows its
+  // work depends on; "pellora-cli set" checks every value it is given.
   std::optional<std::string> (*Check)(std::string_view value);
 };
 

@@ -78,6 +78,11 @@ TEST_F(Cli, UsageErrorsExitTwoWithAMessageAndTouchNothing) {
       {{"upload", project_, "--timeout", "-1"}, "--timeout must be from 0"},
       {{"hash"}, "missing PASSWORD"},
       {{"verify", "file"}, "missing NAME"},
+      {{"new"}, "missing PROJECT"},
+      {{"show", project_, "extra"}, "unexpected argument 'extra'"},
+      {{"set", project_}, "missing NAME"},
+      {{"set", project_, "FtpHost"}, "missing VALUE after FTPHOST"},
+      {{"set", project_, "FTPHOST", "h", "USERCOUNT", "5"}, "unknown setting 'USERCOUNT'"},
   };
   for (const Case& c : cases) {
     Result r = Run(c.args);
@@ -139,6 +144,7 @@ TEST_F(Cli, APasswordInTheWrongPlaceIsNotRepeatedInTheMessage) {
       {{"hash", "--stdin", "MySecret9"}, "--stdin and PASSWORD cannot be used together"},
       {{"verify", file, "bob", "MySecret9"}, "unexpected argument after NAME"},
       {{"user", "add", project_, "carol", "--password-stdin", "MySecret9"}, "unexpected argument after NAME"},
+      {{"set", project_, "ftpPassword", "MySecret9"}, "read from standard input: --ftp-password-stdin"},
   };
   for (const Case& c : cases) {
     Result r = Run(c.args);

@@ -18,6 +18,8 @@ namespace {
 
 [[noreturn]] void ExecCli(const std::vector<std::string>& args, const std::filesystem::path& dataHome) {
   ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+  // Uploads look for ~/.netrc: the tester's own must stay out of it.
+  ::setenv("HOME", dataHome.c_str(), 1);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(PELLORA_CLI));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));

@@ -15,7 +15,8 @@ struct Result {
 const char* CliPath();
 
 // Runs the built pellora-cli with args, input on its standard input and
-// XDG_DATA_HOME pointing at dataHome, and collects everything it printed.
+// XDG_DATA_HOME and HOME pointing at dataHome, and collects everything it
+// printed.
 Result RunCli(const std::vector<std::string>& args, const std::filesystem::path& dataHome,
               const std::string& input = "");
 
