@@ -155,76 +155,42 @@ TEST_F(Publish, UploadRefusesMissingInputsInTheDesktopsOrder) {
 TEST_F(Publish, AnEmptyUserOrPasswordIsTakenFromAPrivateNetrc) {
   ASSERT_TRUE(StartServer());
   ASSERT_EQ(Run({"generate", project_}).Status, 0);
-  const fs::path home = dataHome_ / ".netrc";
-  const fs::path other = root_.Path() / "credentials";
+  const fs::path home = dataHome_ / ".netrc", other = root_.Path() / "credentials";
   const std::string entry = "machine 127.0.0.1 login web password s3cret\n";
   struct Case {
-    const char* what;
     std::string user, password;  // the project's
     fs::path file;
     std::string text;
     unsigned mode;
-    std::vector<std::string> options;
+    std::string option;  // the FILE of --netrc-file, if any
     int status;
     std::string err;
   } cases[] = {
-      {"both from ~/.netrc", "", "", home, entry, 0600, {}, 0, ""},
-      {"open to others",
-       "",
-       "",
-       home,
-       entry,
-       0644,
-       {},
-       1,
+      {"", "", home, entry, 0600, "", 0, ""},
+      {"", "", home, entry, 0644, "", 1,
        "The .netrc file " + home.string() +
            " is open to other users (mode 0644): make it private with chmod 600, or fill in the project's FTP user "
            "and password.\n"},
-      {"not looked at when the project has both", "web", "s3cret", home, entry, 0666, {}, 0, ""},
-      {"the default entry of the project's user",
-       "web",
-       "",
-       home,
-       "machine 127.0.0.1 login web2 password no\ndefault login web password s3cret\n",
-       0600,
-       {},
-       0,
-       ""},
-      {"no password token",
-       "",
-       "",
-       home,
-       "machine 127.0.0.1 login web\n",
-       0600,
-       {},
-       3,
-       "pellora-cli: 530 Authentication failed.\n"},
-      {"--netrc-file", "", "", other, entry, 0400, {"--netrc-file", other.string()}, 0, ""},
-      {"a missing --netrc-file",
-       "",
-       "",
-       other,
-       "",
-       0,
-       {"--netrc-file", other.string() + "x"},
-       1,
-       "Can't read the .netrc file " + other.string() + "x\n"},
+      {"web", "s3cret", home, entry, 0666, "", 0, ""},  // not read at all
+      {"web", "", home, "machine 127.0.0.1 login web2 password no\ndefault login web password s3cret", 0600, "", 0, ""},
+      {"", "", home, "machine 127.0.0.1 login web\n", 0600, "", 3, "pellora-cli: 530 Authentication failed.\n"},
+      {"", "", other, entry, 0400, other.string(), 0, ""},
+      {"", "", other, entry, 0600, other.string() + "x", 1, "Can't read the .netrc file " + other.string() + "x\n"},
   };
   for (const Case& c : cases) {
-    for (const char* command : {"upload", "publish"}) {
-      SCOPED_TRACE(std::string(command) + ": " + c.what);
-      fs::remove(home);
-      fs::remove(other);
-      WriteFile(c.file, c.text);
-      fs::permissions(c.file, static_cast<fs::perms>(c.mode));
-      settings_.FtpUser = c.user;
-      settings_.FtpPassword = c.password;
-      Write();
+    fs::remove(home);
+    fs::remove(other);
+    WriteFile(c.file, c.text);
+    fs::permissions(c.file, static_cast<fs::perms>(c.mode));
+    settings_.FtpUser = c.user;
+    settings_.FtpPassword = c.password;
+    Write();
+    for (std::string command : {"upload", "publish"}) {
       std::vector<std::string> args{command, project_};
-      args.insert(args.end(), c.options.begin(), c.options.end());
+      if (!c.option.empty()) args.insert(args.end(), {"--netrc-file", c.option});
       Result r = Run(args);
-      EXPECT_EQ(r.Status, c.status);
-      EXPECT_EQ(r.Err, c.err);
+      EXPECT_EQ(r.Status, c.status) << command << " " << c.text << c.mode;
+      EXPECT_EQ(r.Err, c.err) << command << " " << c.text << c.mode;
     }
   }
 }

@@ -39,12 +39,10 @@ TEST(Netrc, GrammarAndChoiceOfEntry) {
       {"quoted tokens", R"(machine "h" login "a b" password "q\"\\\tz")", "h", "", true, "a b", "q\"\\\tz"},
       {"no password token", "machine h login u\nmachine h2 login v password w", "h", "", true, "u", kNone},
       {"password token without value", "machine h login u password", "h", "", true, "u", kNone},
-      {"account skipped", "machine h account acct login u password p", "h", "", true, "u", "p"},
       {"the project's user picks the entry", "machine h login a password pa\nmachine h login b password pb", "h", "b",
        true, "b", "pb"},
       {"an entry without login fits any user", "machine h password p", "h", "x", true, kNone, "p"},
       {"no entry for that user", "machine h login a password pa", "h", "b", false, kNone, kNone},
-      {"tokens before any machine", "login u password p", "h", "", false, kNone, kNone},
   };
   for (const Case& c : cases) {
     const std::optional<NetrcEntry> entry = FindNetrcEntry(ParseNetrc(c.text), c.host, c.user);
