@@ -72,12 +72,12 @@ std::optional<std::string> RefuseSetting(const SettingRow& row, std::string_view
 // never written over, and an interrupted run leaves no half-written project.
 int CreateProject(const std::string& path) {
   const std::string failed = "Can't save project as " + path;
+  const std::string taken = "The file " + path + " already exists; new never writes over a file.";
   const fs::path target(path);
   const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   if (!DirectoryExists(folder)) return Refuse(failed + "\n(there is no folder " + folder.string() + ")");
   std::error_code ec;
-  if (fs::symlink_status(target, ec).type() != fs::file_type::not_found)
-    return Refuse("The file " + path + " already exists; new never writes over a file.");
+  if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) return Refuse(taken);
   std::string temporary = (folder / ("." + target.filename().string() + ".new.XXXXXX")).string();
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) {
@@ -96,7 +96,7 @@ int CreateProject(const std::string& path) {
          ::rename(temporary.c_str(), path.c_str()) == 0;
   }
   ::unlink(temporary.c_str());
-  if (linkError == EEXIST) return Refuse("The file " + path + " already exists; new never writes over a file.");
+  if (linkError == EEXIST) return Refuse(taken);
   return ok ? kExitDone : Refuse(failed);
 }
 
