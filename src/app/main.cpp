@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
   // desktop would append it to every window title ("Pellora - Untitled").
   QApplication::setApplicationName("Pellora");
   QApplication::setOrganizationName("Quarnet Software");
+  // Lets a Wayland desktop match the windows to the installed desktop entry and its icon.
+  QApplication::setDesktopFileName(PELLORA_APP_ID);
   pellora::QtPrompts prompts;
   app.SetPrompts(&prompts);
   try {

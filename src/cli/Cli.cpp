@@ -10,7 +10,7 @@ namespace pellora::cli {
 
 namespace {
 
-constexpr const char* kVersion = "pellora-cli 2.2";
+constexpr const char* kVersion = "pellora-cli " PELLORA_VERSION;
 
 constexpr const char* kHelp = R"(Usage: pellora-cli COMMAND [ARGUMENTS]
 

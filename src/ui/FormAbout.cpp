@@ -64,7 +64,7 @@ TFormAboutBox::TFormAboutBox(QWidget* owner)
 void TFormAboutBox::FormCreate() {
   setWindowTitle("About");
   ProductName->setText("Pellora");
-  Version->setText("Version 2.2");
+  Version->setText("Version " PELLORA_VERSION);
   Copyright->setText("Copyright \u00A9 Quarnet Software. All rights reserved.");
   Comments->setText(
       "This program is protected by copyright law. You may not copy, sell or hand on this program, or any part "

@@ -9,7 +9,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -155,7 +157,9 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 QString HelpFilePath(QString exeDir) {
   if (exeDir.endsWith('/')) exeDir.chop(1);
-  return exeDir + "/help.html";
+  const QString beside = exeDir + "/help.html";
+  const QString installed = QDir::cleanPath(exeDir + "/../share/pellora/help.html");
+  return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
 }
 
 TFormMain::TFormMain(Prompts& prompts, QWidget* parent)

@@ -37,7 +37,9 @@ inline constexpr const char* kFaqPage = "https://www.pellora.example/faq.htm";
 inline constexpr const char* kFullPathPage = "https://www.pellora.example/fullpath.htm";
 inline constexpr const char* kSupportMail = "mailto:support@pellora.example?subject=Pellora";
 
-// The help document that ships beside the executable in exeDir.
+// The help document beside the executable in exeDir (as built), or else in
+// the data folder of the prefix exeDir is the bin folder of (as installed);
+// the first when neither is there, for the message that it is missing.
 QString HelpFilePath(QString exeDir);
 
 // The four-page wizard window over one project. The project's users,

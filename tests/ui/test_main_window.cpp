@@ -367,6 +367,15 @@ TEST_F(MainWindow, HelpOpensInTheProgramAndLinksGoToTheDesktopOrShowTheirAddress
 
   EXPECT_EQ(pellora::HelpFilePath("/"), "/help.html");
   EXPECT_EQ(pellora::HelpFilePath("/opt/pellora"), "/opt/pellora/help.html");
+  // Installed: the help is in the prefix's share/pellora, unless a copy lies beside the program.
+  pellora::testing::TempDir prefix;
+  const QString bin = QString::fromStdString(prefix.File("bin"));
+  std::filesystem::create_directories(prefix.Path() / "share/pellora");
+  pellora::testing::WriteFile(prefix.Path() / "share/pellora/help.html", "<html></html>");
+  EXPECT_EQ(pellora::HelpFilePath(bin + "/"), QString::fromStdString(prefix.File("share/pellora/help.html")));
+  std::filesystem::create_directories(prefix.Path() / "bin");
+  pellora::testing::WriteFile(prefix.Path() / "bin/help.html", "<html></html>");
+  EXPECT_EQ(pellora::HelpFilePath(bin), bin + "/help.html");
 }
 
 TEST_F(MainWindow, AboutBoxIsModalAndCloses) {
