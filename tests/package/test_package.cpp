@@ -72,8 +72,8 @@ TEST_F(Package, IsCleanAndPutsEachFileWhereTheStandardsDo) {
   const Shell lintian = Sh("lintian " + Q(deb_));
   EXPECT_EQ(lintian.Status, 0) << lintian.Out;
 
-  for (const std::string& path : {"usr/share/pellora/help.html", "usr/share/bash-completion/completions/pellora-cli",
-                                  "usr/share/man/man1/pellora-cli.1.gz", "usr/share/man/man1/pellora.1.gz"})
+  for (const char* path : {"usr/share/pellora/help.html", "usr/share/bash-completion/completions/pellora-cli",
+                           "usr/share/man/man1/pellora-cli.1.gz", "usr/share/man/man1/pellora.1.gz"})
     EXPECT_TRUE(fs::is_regular_file(root_ / path)) << path;
   EXPECT_EQ(ReadFile(root_ / ("usr/share/icons/hicolor/scalable/apps/" + id_ + ".svg")).substr(0, 4), "<svg");
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
