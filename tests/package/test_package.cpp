@@ -10,7 +10,6 @@
 #include <set>
 
 #include "common/Files.h"
-#include "project/ProjectFile.h"
 
 namespace pellora {
 namespace {
@@ -97,11 +96,14 @@ TEST_F(Package, IsCleanAndPutsEachFileWhereTheStandardsDo) {
 TEST_F(Package, ItsProgramsRunAndItsManPageAndCompletionFollowTheHelp) {
   EXPECT_EQ(Run("pellora-cli --version").Out, "pellora-cli " PELLORA_VERSION "\n");
   const fs::path project = dir_.Path() / "members.htp";
-  ASSERT_TRUE(SaveProjectFile(project, {}, {}));
+  EXPECT_EQ(Run("pellora-cli new " + Q(project)).Status, 0);
+  EXPECT_EQ(Run("pellora-cli set " + Q(project) + " authname Staff ftpserverpath /home/staff/").Status, 0);
+  EXPECT_THAT(Run("pellora-cli show " + Q(project)).Out, HasSubstr("AUTHNAME=Staff\n"));
   dir_.Write("password", "secret\n");
   EXPECT_EQ(Run("pellora-cli user add " + Q(project) + " bob --password-stdin <" + dir_.File("password")).Status, 0);
   EXPECT_EQ(Run("pellora-cli generate " + Q(project) + " --out " + Q(dir_.Path())).Status, 0);
   EXPECT_THAT(dir_.Read(".htpasswd"), ::testing::StartsWith("bob:"));
+  EXPECT_THAT(dir_.Read(".htaccess"), HasSubstr("AuthUserFile /home/staff/.htpasswd"));
   // The desktop program starts, with its icons and settings, and leaves once its window is up.
   EXPECT_THAT(Run("pellora -platform offscreen").Out, HasSubstr("shown\n"));
 
@@ -134,6 +136,7 @@ TEST_F(Package, ItsProgramsRunAndItsManPageAndCompletionFollowTheHelp) {
       {"pellora-cli user add a.htp bob --e", "--email\n"},
       {"pellora-cli generate a.htp --out ", "out\n"},
       {"pellora-cli series a.htp 3 --chars ", "letter\nnumeral\nrandom\n"},
+      {"pellora-cli set a.htp --f", "--ftp-password-stdin\n"},
       {"pellora-cli --v", "--version\n"},
   };
   for (const auto& [line, offered] : cases) EXPECT_EQ(complete(line), offered) << line;
