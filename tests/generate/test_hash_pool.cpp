@@ -9,9 +9,7 @@
 namespace pellora {
 namespace {
 
-std::vector<std::string_view> Passwords(const std::vector<std::string>& texts) {
-  return {texts.begin(), texts.end()};
-}
+std::vector<std::string_view> Passwords(const std::vector<std::string>& texts) { return {texts.begin(), texts.end()}; }
 
 // However many threads hash, each hash lands in its password's place, and
 // the caller hears of the end.
@@ -27,8 +25,8 @@ TEST(HashInParallel, KeepsThePasswordsOrderOnAnyNumberOfThreads) {
       lastDone = done;
       lastTotal = total;
     };
-    const auto hashes =
-        HashInParallel(Passwords(texts), [](std::string_view p) { return "h:" + std::string(p); }, run, threads);
+    const auto hashes = HashInParallel(
+        Passwords(texts), [](std::string_view p) { return "h:" + std::string(p); }, run, threads);
     ASSERT_TRUE(hashes);
     ASSERT_EQ(hashes->size(), texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_EQ((*hashes)[i], "h:" + texts[i]);
