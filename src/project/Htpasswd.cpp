@@ -62,8 +62,7 @@ HtpasswdImport ImportHtpasswd(std::string_view text, UserList& users) {
       continue;
     }
     if (StartsWith(user.Hash, "{SHA}"))
-      Note(result, "The User " + user.UserName +
-                       " has an unsalted {SHA} hash: kept as it is until a password is set.");
+      Note(result, "The User " + user.UserName + " has an unsalted {SHA} hash: kept as it is until a password is set.");
     else if (!IsCryptHash(user.Hash))
       Note(result, "The User " + user.UserName +
                        " has a plain-text password: Apache reads it as plain text on Windows and NetWare only, "

@@ -21,24 +21,43 @@ struct Case {
 };
 
 const std::string kSha = "{SHA}W6ph5Mm5Pz8GgiULbPgzG37mj9g=";
-const std::string kPlain = ": Apache reads it as plain text on Windows and NetWare only, elsewhere it never matches; "
-                           "kept as it is until a password is set.";
+const std::string kPlain =
+    ": Apache reads it as plain text on Windows and NetWare only, elsewhere it never matches; "
+    "kept as it is until a password is set.";
 
 }  // namespace
 
 TEST(HtpasswdImport, LinesBecomeHashOnlyUsers) {
   const std::string longLine = "long:" + std::string(7995, 'x');
-  const char bytes[] = "\x7f" "ELF\x02\x01:\x01\0\0\0\xff\xfe:\x80\n\0\0carl:abDEFghIJklmn\n\xc3(:x";
+  const char bytes[] =
+      "\x7f"
+      "ELF\x02\x01:\x01\0\0\0\xff\xfe:\x80\n\0\0carl:abDEFghIJklmn\n\xc3(:x";
   const std::string binary(bytes, sizeof bytes - 1);
   const std::vector<Case> cases{
-      {"comments, blank, no colon, spaces", "# made by hand\n\n  \nnocolon\n  dora:abcdefghijklm  \n:x\ny:\n",
-       {"bob:", "dora:abcdefghijklm"}, 6, 0, {}},
-      {"BOM and CR LF", "\xEF\xBB\xBF" "al:$apr1$aaaaaaaa$bbbbbbbbbbbbbbbbbbbbbb\r\ncy:$2y$05$abc\r\n",
-       {"al:$apr1$aaaaaaaa$bbbbbbbbbbbbbbbbbbbbbb", "bob:", "cy:$2y$05$abc"}, 0, 0, {}},
-      {"duplicates of the project and of the file", "bob:$5$x\nal:$6$a\nal:$6$b\n",
-       {"al:$6$a", "bob:"}, 0, 2, {"The User bob has been existed!", "The User al has been existed!"}},
-      {"{SHA} and plain kept with a warning", "al:" + kSha + "\ncy:secret\n",
-       {"al:" + kSha, "bob:", "cy:secret"}, 0, 0,
+      {"comments, blank, no colon, spaces",
+       "# made by hand\n\n  \nnocolon\n  dora:abcdefghijklm  \n:x\ny:\n",
+       {"bob:", "dora:abcdefghijklm"},
+       6,
+       0,
+       {}},
+      {"BOM and CR LF",
+       "\xEF\xBB\xBF"
+       "al:$apr1$aaaaaaaa$bbbbbbbbbbbbbbbbbbbbbb\r\ncy:$2y$05$abc\r\n",
+       {"al:$apr1$aaaaaaaa$bbbbbbbbbbbbbbbbbbbbbb", "bob:", "cy:$2y$05$abc"},
+       0,
+       0,
+       {}},
+      {"duplicates of the project and of the file",
+       "bob:$5$x\nal:$6$a\nal:$6$b\n",
+       {"al:$6$a", "bob:"},
+       0,
+       2,
+       {"The User bob has been existed!", "The User al has been existed!"}},
+      {"{SHA} and plain kept with a warning",
+       "al:" + kSha + "\ncy:secret\n",
+       {"al:" + kSha, "bob:", "cy:secret"},
+       0,
+       0,
        {"The User al has an unsalted {SHA} hash: kept as it is until a password is set.",
         "The User cy has a plain-text password" + kPlain}},
       {"a line of 8,000 bytes", longLine + "\nal:$1$s$h\r", {"al:$1$s$h", "bob:"}, 1, 0, {}},
