@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kVersion = "pellora-cli " PELLORA_VERSION;
 
-constexpr const char* kHelp = R"(Usage: pellora-cli COMMAND [ARGUMENTS]
+constexpr const char* kHelp = R"help(Usage: pellora-cli COMMAND [ARGUMENTS]
 
 Keeps the web users of a Pellora project (.htp), writes .htaccess and
 .htpasswd and publishes them, with the same rules and texts as the desktop
@@ -54,7 +54,8 @@ Publishing:
 Users:
   users PROJECT.htp [--enabled|--disabled]
       one user per line in list order: name, status, email, full name,
-      separated by tabs; control characters are shown as \xNN
+      separated by tabs, then "(hash only)" for a user known by an adopted
+      hash alone; control characters are shown as \xNN
   user add PROJECT.htp NAME (--password-stdin|--random) [--disabled]
            [--email E] [--full-name F] [--notes N]
       --random makes a password and prints it
@@ -68,6 +69,10 @@ Users:
       1 to 255, default 6) and print each new name and password
   import-csv PROJECT.htp FILE.csv
   export-csv PROJECT.htp FILE.csv
+  import-htpasswd PROJECT.htp FILE
+      adopt the users of an existing .htpasswd: each name:hash line becomes
+      a user whose hash is written unchanged until a password is set; prints
+      the counts of users imported, lines skipped and duplicates refused
 
 Passwords:
   hash [--salt SS] (PASSWORD | --stdin)
@@ -92,7 +97,7 @@ Exit status:
      an option value that is not a number or not one of its words
   3  the server or the network failed the upload; upload and publish
      exit 0 only when both files were stored
-)";
+)help";
 
 using Command = int (*)(const std::vector<std::string>&);
 
@@ -108,6 +113,7 @@ const std::map<std::string, Command>& Commands() {
                                                        {"series", CmdSeries},
                                                        {"import-csv", CmdImportCsv},
                                                        {"export-csv", CmdExportCsv},
+                                                       {"import-htpasswd", CmdImportHtpasswd},
                                                        {"hash", CmdHash},
                                                        {"verify", CmdVerify},
                                                        {"user add", CmdUserAdd},

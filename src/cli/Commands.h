@@ -18,6 +18,7 @@ int CmdUserEnable(const std::vector<std::string>& args);
 int CmdUserDisable(const std::vector<std::string>& args);
 int CmdSeries(const std::vector<std::string>& args);
 int CmdImportCsv(const std::vector<std::string>& args);
+int CmdImportHtpasswd(const std::vector<std::string>& args);
 int CmdExportCsv(const std::vector<std::string>& args);
 
 int CmdGenerate(const std::vector<std::string>& args);

@@ -14,6 +14,7 @@
 #include "core/Text.h"
 #include "platform/Files.h"
 #include "project/Csv.h"
+#include "project/Htpasswd.h"
 #include "project/TextEncoding.h"
 
 namespace pellora::cli {
@@ -66,7 +67,11 @@ int CmdUsers(const std::vector<std::string>& args) {
     if (a.Has("--enabled") && user.Disabled) continue;
     if (a.Has("--disabled") && !user.Disabled) continue;
     out += Column(user.UserName) + '\t' + (user.Disabled ? "Disabled" : "Enabled") + '\t' + Column(user.Email) + '\t' +
-           Column(user.FullName) + '\n';
+           Column(user.FullName);
+    // A column of its own, after the four of every line, so that scripts
+    // reading the four see the same lines as before.
+    if (HashOnly(user)) out += "\t(hash only)";
+    out += '\n';
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
@@ -246,6 +251,20 @@ int CmdImportCsv(const std::vector<std::string>& args) {
   }
   progress.Clear();
   if (added == 0) return kExitDone;
+  return SaveProject(project) ? kExitDone : kExitRefused;
+}
+
+int CmdImportHtpasswd(const std::vector<std::string>& args) {
+  Args a(args, {});
+  a.Expect({"PROJECT", "FILE"});
+  const std::string& path = a.Positional()[1];
+  Project project;
+  if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  const std::optional<HtpasswdImport> result = ImportHtpasswdFile(path, project.Users);
+  if (!result) return Refuse("Can't open .htpasswd file " + path);
+  for (const std::string& message : result->Messages) PrintError(message);
+  PrintLine(ImportSummary(*result));
+  if (result->Added == 0) return kExitDone;
   return SaveProject(project) ? kExitDone : kExitRefused;
 }
 

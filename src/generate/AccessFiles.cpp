@@ -93,7 +93,8 @@ HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash) {
     }
     out.Text += user.UserName;
     out.Text += ':';
-    out.Text += hash ? hash(user.Password) : HashPassword(user.Password);
+    if (HashOnly(user)) out.Text += user.Hash;  // adopted: the password is unknown
+    else out.Text += hash ? hash(user.Password) : HashPassword(user.Password);
     out.Text += "\r\n";
   }
   return out;

@@ -144,6 +144,7 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
     ini.WriteString(section, "EMAIL", user.Email);
     ini.WriteString(section, "FULLNAME", user.FullName);
     ini.WriteString(section, "NOTES", EncodeNotes(user.Notes));
+    if (!user.Hash.empty()) ini.WriteString(section, "HASH", user.Hash);
   }
   ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
   for (const SettingRow& row : SettingRows())
@@ -173,6 +174,7 @@ bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& 
       user.Email = ini.ReadString(section, "EMAIL", "");
       user.FullName = ini.ReadString(section, "FULLNAME", "");
       user.Notes = DecodeNotes(ini.ReadString(section, "NOTES", ""));
+      user.Hash = ini.ReadString(section, "HASH", "");
     } else if (++missing > kMaxMissingUserSections) {
       break;
     }

@@ -246,6 +246,7 @@ void TFormMain::BuildMenus() {
   MIOpenProject = NamedAction(this, "MIOpenProject", "&Open project");
   MISaveProject = NamedAction(this, "MISaveProject", "&Save project");
   MISaveProjectAs = NamedAction(this, "MISaveProjectAs", "Save project &as ...");
+  MIImportHtpasswd = NamedAction(this, "MIImportHtpasswd", "&Import .htpasswd ...");
   MIExit = NamedAction(this, "MIExit", "E&xit");
   MINewProject->setShortcut(QKeySequence::New);
   MIOpenProject->setShortcut(QKeySequence::Open);
@@ -255,6 +256,8 @@ void TFormMain::BuildMenus() {
   MenuProject->addSeparator();
   MenuProject->addAction(MISaveProject);
   MenuProject->addAction(MISaveProjectAs);
+  MenuProject->addSeparator();
+  MenuProject->addAction(MIImportHtpasswd);
   MenuProject->addSeparator();
   MenuProject->addAction(MIExit);
 
@@ -275,6 +278,7 @@ void TFormMain::BuildMenus() {
   connect(MIOpenProject, &QAction::triggered, this, &TFormMain::TbnOpenProjectClick);
   connect(MISaveProject, &QAction::triggered, this, &TFormMain::TbnSaveProjectClick);
   connect(MISaveProjectAs, &QAction::triggered, this, &TFormMain::MISaveProjectAsClick);
+  connect(MIImportHtpasswd, &QAction::triggered, this, &TFormMain::MIImportHtpasswdClick);
   connect(MIExit, &QAction::triggered, this, &TFormMain::BtnExitClick);
   connect(MIHelpDocument, &QAction::triggered, this, &TFormMain::BtnHelpClick);
   connect(MIVisitWebsite, &QAction::triggered, this, &TFormMain::MIVisitWebsiteClick);

@@ -91,6 +91,7 @@ class TFormMain : public QMainWindow {
   QAction* MIOpenProject;
   QAction* MISaveProject;
   QAction* MISaveProjectAs;
+  QAction* MIImportHtpasswd;
   QAction* MIExit;
   QMenu* MenuHelp;
   QAction* MIHelpDocument;
@@ -198,6 +199,7 @@ class TFormMain : public QMainWindow {
   void TbnOpenProjectClick();
   void TbnSaveProjectClick();
   void MISaveProjectAsClick();
+  void MIImportHtpasswdClick();
   void TbnAddUserClick();
   void TbnCreateUserClick();
   void TbnEditUserClick();

@@ -3,6 +3,7 @@
 // on close, and the CSV export and import of the user page.
 #include "platform/WorkingFolder.h"
 #include "project/Csv.h"
+#include "project/Htpasswd.h"
 #include "project/ProjectFile.h"
 #include "ui/FormMain.h"
 
@@ -128,6 +129,24 @@ void TFormMain::btnloadcsvClick() {
   if (path.isEmpty()) return;
   project_.Modified = true;
   if (ImportCsvFile(path.toStdString(), project_.Users)) RefreshUserView();
+}
+
+void TFormMain::MIImportHtpasswdClick() {
+  const QString path =
+      prompts_.OpenFile({QStringLiteral("Password files (.htpasswd *.htpasswd);;All files (*)"), QString(), false});
+  if (path.isEmpty()) return;
+  const std::optional<HtpasswdImport> result = ImportHtpasswdFile(path.toStdString(), project_.Users);
+  if (!result) {
+    prompts_.Error(QStringLiteral("Can't open .htpasswd file ") + path);
+    return;
+  }
+  if (result->Added > 0) {
+    project_.Modified = true;
+    RefreshUserView();
+  }
+  std::string text = ImportSummary(*result);
+  for (const std::string& message : result->Messages) text += "\n" + message;
+  prompts_.Message(QString::fromStdString(text), QStringLiteral("Information"));
 }
 
 }  // namespace pellora

@@ -148,10 +148,13 @@ void TFormUser::showEvent(QShowEvent* event) {
 }
 
 void TFormUser::UpdateOkButton() {
-  BtnOk->setEnabled(!TrimmedField(EdtUser->text()).empty() && !TrimmedField(EdtPassword->text()).empty());
+  BtnOk->setEnabled(!TrimmedField(EdtUser->text()).empty() &&
+                    (hashOnly_ || !TrimmedField(EdtPassword->text()).empty()));
 }
 
 void TFormUser::ClearFields() {
+  hashOnly_ = false;
+  EdtPassword->setPlaceholderText(QString());
   EdtUser->clear();
   EdtPassword->clear();
   ChkStatus->setChecked(false);
@@ -161,6 +164,9 @@ void TFormUser::ClearFields() {
 }
 
 void TFormUser::SetFields(const TUserList& user) {
+  // An adopted user's password is unknown: left empty, the kept hash stays.
+  hashOnly_ = HashOnly(user);
+  EdtPassword->setPlaceholderText(hashOnly_ ? QStringLiteral("(hash only)") : QString());
   EdtUser->setText(QString::fromStdString(user.UserName));
   EdtPassword->setText(QString::fromStdString(user.Password));
   ChkStatus->setChecked(user.Disabled);

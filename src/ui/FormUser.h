@@ -60,6 +60,7 @@ class TFormUser : public QDialog {
   void UpdateOkButton();
 
   Prompts& prompts_;
+  bool hashOnly_ = false;  // the fields came from a user known by a kept hash alone
 };
 
 // Trims a field's text the way stored values are trimmed: bytes 0 to 32 of

@@ -29,7 +29,7 @@ QVariant UserTableModel::data(const QModelIndex& index, int role) const {
   if (!user) return {};
   switch (index.column()) {
     case ColUser: return QString::fromStdString(user->UserName);
-    case ColPassword: return QString::fromStdString(user->Password);
+    case ColPassword: return HashOnly(*user) ? QStringLiteral("(hash only)") : QString::fromStdString(user->Password);
     case ColStatus: return user->Disabled ? QStringLiteral("Disabled") : QStringLiteral("Enabled");
     case ColEmail: return QString::fromStdString(user->Email);
     case ColFullName: return QString::fromStdString(user->FullName);

@@ -180,6 +180,7 @@ TEST_F(Cli, AProjectThatCannotBeReadIsRefusedForEveryCommand) {
                                                {"user", "remove", path, "bob"},
                                                {"series", path, "3"},
                                                {"import-csv", path, "x.csv"},
+                                               {"import-htpasswd", path, "x"},
                                                {"export-csv", path, (root_.Path() / "out.csv").string()},
                                                {"generate", path},
                                                {"upload", path},
@@ -430,6 +431,42 @@ TEST_F(Cli, LargeCsvImportsInPiecesExactlyAsAWhole) {
   ImportCsv(text, whole);
   EXPECT_TRUE(ExportCsv(imported) == ExportCsv(whole));
   EXPECT_EQ(imported.CountUsers(), 30001u);
+}
+
+TEST_F(Cli, AdoptedHashesAreWrittenBackByteForByte) {
+  // What this program generated, adopted into a second project and generated
+  // again, gives the very same file.
+  MakeProject({User("al", "pw1"), User("bob", "pw2")});
+  TempDir first, second, made;
+  ASSERT_EQ(Run({"generate", project_, "--out", first.Path().string()}).Status, 0);
+  project_ = (root_.Path() / "second.htp").string();
+  MakeProject({User("bob", "kept")});
+  Result in = Run({"import-htpasswd", project_, (first.Path() / ".htpasswd").string()});
+  EXPECT_EQ(in.Status, 0) << in.Err;
+  EXPECT_EQ(in.Out, "1 user imported, 0 lines skipped, 1 duplicate refused.\n");
+  EXPECT_EQ(in.Err, "The User bob has been existed!\n");
+  EXPECT_EQ(Run({"users", project_}).Out, "al\tEnabled\t\t\t(hash only)\nbob\tEnabled\t\t\n");
+
+  // And files made by Apache's own tool, in every format it writes.
+  std::string lines;
+  if (std::system("command -v htpasswd >/dev/null") == 0) {
+    const fs::path file = made.Path() / "made";
+    int n = 0;
+    for (const char* format : {"-B", "-m", "-s", "-d"}) {
+      const std::string name = "u" + std::to_string(n++);
+      ASSERT_EQ(std::system(("htpasswd -b" + std::string(n == 1 ? "c" : "") + " " + format + " " + file.string() + " " +
+                             name + " secret 2>/dev/null")
+                                .c_str()),
+                0);
+    }
+    for (const std::string& line : Lines(ReadFile(file))) lines += line + "\r\n";
+    ASSERT_EQ(Run({"import-htpasswd", project_, file.string()}).Status, 0);
+  }
+  ASSERT_EQ(Run({"user", "remove", project_, "bob"}).Status, 0);
+  ASSERT_EQ(Run({"generate", project_, "--out", second.Path().string()}).Status, 0);
+  const std::string generated = ReadFile(first.Path() / ".htpasswd");
+  EXPECT_EQ(ReadFile(second.Path() / ".htpasswd"), generated.substr(0, generated.find("bob:")) + lines);
+  EXPECT_EQ(Run({"import-htpasswd", project_, "none"}).Err, "Can't open .htpasswd file none\n");
 }
 
 // --- generate --------------------------------------------------------------------

@@ -130,15 +130,22 @@ TEST(ProjectFile, WritesTheExactTextForm) {
   UserList users;
   users.AppendUser(User("bob", "pw", true, "b@x", "Bob B", "n"));
   users.AppendUser(User("al"));
+  users.AppendUser(User("cy")).Hash = "$apr1$s$h";  // adopted: the only user with the key
   ASSERT_TRUE(SaveProjectFile(dir.File("p.htp"), users, ProjectSettings{}));
   EXPECT_EQ(dir.Read("p.htp"),
             "[USER0]\r\nUSERNAME=bob\r\nPASSWORD=pw\r\nDISABLED=1\r\nEMAIL=b@x\r\nFULLNAME=Bob B\r\nNOTES=n\r\n"
             "[USER1]\r\nUSERNAME=al\r\nPASSWORD=\r\nDISABLED=0\r\nEMAIL=\r\nFULLNAME=\r\nNOTES=\r\n"
-            "[GENERAL]\r\nUSERCOUNT=2\r\nAUTHUSERFILE=/\r\nFTPSERVERPATH=/home/yourloginname/\r\n"
+            "[USER2]\r\nUSERNAME=cy\r\nPASSWORD=\r\nDISABLED=0\r\nEMAIL=\r\nFULLNAME=\r\nNOTES=\r\nHASH=$apr1$s$h\r\n"
+            "[GENERAL]\r\nUSERCOUNT=3\r\nAUTHUSERFILE=/\r\nFTPSERVERPATH=/home/yourloginname/\r\n"
             "AUTHNAME=Members Only Area\r\nREDIRECTERROR=0\r\nREDIRECTERRORPAGE=" +
                 std::string(kDefaultErrorPage) +
                 "\r\nTOFTPSERVER=1\r\nFTPHOST=\r\nFTPPORT=21\r\nFTPUSER=\r\nFTPPASSWORD=\r\n"
                 "FTPWEBDIRECTORY=/public_html/\r\nLOCALDIRECTORY=\r\nFTPPASSIVE=1\r\n");
+  Loaded adopted;
+  Load(dir.File("p.htp"), adopted);
+  ASSERT_EQ(adopted.users.CountUsers(), 3u);
+  EXPECT_EQ(adopted.users.First()->Hash, "");
+  EXPECT_EQ(adopted.users.Last()->Hash, "$apr1$s$h");
 
   UserList none;
   ASSERT_TRUE(SaveProjectFile(dir.File("empty.htp"), none, ProjectSettings{}));

@@ -154,7 +154,7 @@ TEST_F(MainWindow, PagesMenusAndToolbarCarryTheirTexts) {
   EXPECT_EQ(texts(form->menuBar()->actions(), caption), (QStringList{"&Project", "&Help"}));
   EXPECT_EQ(texts(form->MenuProject->actions(), item),
             (QStringList{"&New project\tCtrl+N", "&Open project\tCtrl+O", "-", "&Save project\tCtrl+S",
-                         "Save project &as ...", "-", "E&xit"}));
+                         "Save project &as ...", "-", "&Import .htpasswd ...", "-", "E&xit"}));
   EXPECT_EQ(texts(form->MenuHelp->actions(), item),
             (QStringList{"&Help document\tF1", "-", "&Visit website", "&Contact us", "-", "&About ..."}));
   EXPECT_EQ(texts(form->PopupMenuUser->actions(), caption),

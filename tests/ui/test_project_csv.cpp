@@ -98,4 +98,24 @@ TEST_F(CsvButtons, ImportMarksTheProjectBeforeReadingButNotWhenCancelled) {
   EXPECT_EQ(prompts.Asked().size(), 2u);
 }
 
+TEST_F(CsvButtons, ImportHtpasswdAdoptsTheHashesAndShowsTheCounts) {
+  const std::string path = Folder() + ".htpasswd";
+  std::ofstream(path, std::ios::binary) << "# old server\r\nbob:$6$x\r\nal:$apr1$s$h\r\nnocolon\r\n";
+  Seed({"bob"});
+  form->Model().Modified = false;
+  prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(path));
+  prompts.Expect(Kind::Message);
+  form->MIImportHtpasswd->trigger();
+  EXPECT_EQ(prompts.LastAsked().text,
+            "1 user imported, 2 lines skipped, 1 duplicate refused.\nThe User bob has been existed!");
+  EXPECT_EQ(ViewNames(), (std::vector<std::string>{"al", "bob"}));
+  EXPECT_EQ(form->Users().First()->Hash, "$apr1$s$h");
+  EXPECT_TRUE(form->Model().Modified);
+
+  prompts.ExpectPath(Kind::OpenFile, QString::fromStdString(Folder() + "gone"));
+  prompts.Expect(Kind::Error);
+  form->MIImportHtpasswd->trigger();
+  EXPECT_EQ(prompts.LastAsked().text, QString::fromStdString("Can't open .htpasswd file " + Folder() + "gone"));
+}
+
 }  // namespace

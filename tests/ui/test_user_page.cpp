@@ -216,6 +216,40 @@ TEST(EditUser, StoredEmptyPasswordOpensWithOkEnabledAndIsKept) {
   EXPECT_EQ(page.users.First()->Notes, "line one\r\nline two");
 }
 
+TEST(EditUser, AnAdoptedHashStaysUntilAPasswordIsTyped) {
+  UserPage page;
+  pellora::TUserList adopted;
+  adopted.UserName = "al";
+  adopted.Hash = "$apr1$s$h";
+  page.users.AppendUser(adopted);
+  page.model.RefreshUserView();
+  EXPECT_EQ(page.model.index(0, pellora::UserTableModel::ColPassword).data().toString(), "(hash only)");
+  page.view.show();
+  // OK as the operator finds it after typing: an empty password keeps the
+  // hash of an adopted user, and only of one.
+  bool okEnabled = false;
+  const auto typePassword = [&page, &okEnabled](const char* name, const char* password) {
+    page.operatorDoes = [&page, &okEnabled, name, password](QDialog&) {
+      page.formUser.EdtUser->setText(name);
+      page.formUser.EdtPassword->setText("typed, then wiped");
+      page.formUser.EdtPassword->setText(password);
+      return okEnabled = page.formUser.BtnOk->isEnabled();
+    };
+  };
+  const std::pair<const char*, const char*> steps[] = {{"", "$apr1$s$h"}, {"new", ""}};
+  for (const auto& [password, hash] : steps) {
+    page.ClickRow(0);
+    typePassword("al", password);
+    page.commands.EditUser();
+    EXPECT_TRUE(okEnabled);
+    EXPECT_EQ(page.users.First()->Password, password);
+    EXPECT_EQ(page.users.First()->Hash, hash);
+  }
+  typePassword("bo", "");
+  page.commands.AddUser();
+  EXPECT_FALSE(okEnabled);
+}
+
 TEST(Commands, EditAndDeleteWithoutSelectionWarn) {
   UserPage page;
   page.Seed({"bob"});
