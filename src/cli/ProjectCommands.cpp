@@ -116,6 +116,7 @@ int CmdShow(const std::vector<std::string>& args) {
   std::string out;
   for (const SettingRow& row : SettingRows()) {
     std::string value = row.Text ? Printable(project.Settings.*row.Text) : project.Settings.*row.Flag ? "1" : "0";
+    if (row.OnlyWhenChosen && value == row.FileDefault) continue;
     if (row.Id == kSecret && !value.empty()) value = "********";
     out += std::string(row.Key) + '=' + value + '\n';
   }
@@ -155,6 +156,12 @@ int CmdSet(const std::vector<std::string>& args) {
     if (row->Flag) project.Settings.*row->Flag = value == "1";
     else project.Settings.*row->Text = value;
   }
+  // A cost is checked against the format it ends up with, whichever of the two was given.
+  const bool hashChanged = std::ranges::any_of(changes, [](const auto& change) {
+    return change.first->Id == Field::PasswordHash || change.first->Id == Field::HashCost;
+  });
+  if (hashChanged)
+    if (std::optional<Refusal> refused = RefuseHashCost(project.Settings)) return Refuse(refused->Text);
   if (project.Settings == before) return kExitDone;
   return SaveProject(project) ? kExitDone : kExitRefused;
 }

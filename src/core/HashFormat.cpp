@@ -34,9 +34,8 @@ const Entry& EntryOf(HashFormat format) {
 
 std::optional<HashFormat> ParseHashFormat(std::string_view name) {
   for (const Entry& e : kFormats)
-    if (std::ranges::equal(name, std::string_view(e.Name), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == b;
-        }))
+    if (std::ranges::equal(name, std::string_view(e.Name),
+                           [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
       return e.Format;
   return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/HashFormat.h"
 #include "core/Text.h"
 
 namespace pellora {
@@ -55,6 +56,24 @@ std::optional<std::string> CheckPort(std::string_view value) {
   return "The FTP port must be a whole number from 1 to 65535.";
 }
 
+std::optional<std::string> CheckPasswordHash(std::string_view value) {
+  if (ParseHashFormat(value)) return std::nullopt;
+  return "The password hash must be one of des, bcrypt, sha512, sha256 and apr1.";
+}
+
+constexpr const char* kCostText =
+    "The hash cost must be a whole number: 4 to 17 for bcrypt, 1000 to 999999999 for sha512 and sha256, or empty "
+    "for the format's default (bcrypt 10, SHA-crypt 5000).";
+
+std::optional<std::string> CheckHashCost(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  if (value.size() > 9 || value.find_first_not_of("0123456789") != std::string_view::npos) return kCostText;
+  long cost = 0;
+  for (char c : value) cost = cost * 10 + (c - '0');
+  if (cost < 4) return kCostText;
+  return std::nullopt;
+}
+
 // clang-format off
 constexpr std::array kRows{
   SettingRow{Field::AuthUserFile, "AUTHUSERFILE", &S::AuthUserFile, nullptr, "/", "", 0,
@@ -76,6 +95,9 @@ constexpr std::array kRows{
              "/public_html/", 10, "Please input the FTP path of the web directory to be password protected.", nullptr},
   SettingRow{Field::LocalDirectory, "LOCALDIRECTORY", &S::LocalDirectory, nullptr, "", "", 11, nullptr, nullptr},
   SettingRow{Field::FtpPassive, "FTPPASSIVE", nullptr, &S::FtpPassive, "1", "1", 12, nullptr, nullptr},
+  SettingRow{Field::PasswordHash, "PASSWORDHASH", &S::PasswordHash, nullptr, "des", "des", 13, nullptr,
+             CheckPasswordHash, true},
+  SettingRow{Field::HashCost, "HASHCOST", &S::HashCost, nullptr, "", "", 14, nullptr, CheckHashCost, true},
 };
 // clang-format on
 
@@ -110,6 +132,20 @@ std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field settin
   if (std::optional<std::string> text = row->Check(TrimView(settings.*row->Text)))
     return Refusal{setting, std::move(*text), kErrorCaption};
   return std::nullopt;
+}
+
+std::optional<Refusal> RefuseHashCost(const ProjectSettings& settings) {
+  if (std::optional<Refusal> refused = RefuseValue(settings, Field::HashCost)) return refused;
+  const std::string_view cost = TrimView(settings.HashCost);
+  const HashFormat format = ParseHashFormat(TrimView(settings.PasswordHash)).value_or(HashFormat::Des);
+  const CostRange range = CostRangeOf(format);
+  if (cost.empty() || range.Max == 0) return std::nullopt;
+  const long value = std::stol(std::string(cost));
+  if (value >= range.Min && value <= range.Max) return std::nullopt;
+  return Refusal{Field::HashCost,
+                 std::string("A ") + HashFormatName(format) + " cost must be from " + std::to_string(range.Min) +
+                     " to " + std::to_string(range.Max) + ", not " + std::string(cost) + ".",
+                 kErrorCaption};
 }
 
 }  // namespace pellora

@@ -29,6 +29,8 @@ enum class Field {
   FtpWebDirectory,
   LocalDirectory,
   FtpPassive,
+  PasswordHash,
+  HashCost,
   Generate,  // the generated files, made by the Generate command
 };
 
@@ -50,6 +52,11 @@ struct ProjectSettings {
   std::string FtpWebDirectory;
   std::string LocalDirectory;
   bool FtpPassive;
+  // The format of .htpasswd ("des", "bcrypt", "sha512", "sha256", "apr1";
+  // any other text reads as "des") and its cost: bcrypt's exponent or
+  // SHA-crypt's rounds, a whole number, empty for the format's default.
+  std::string PasswordHash;
+  std::string HashCost;
 
   bool operator==(const ProjectSettings&) const = default;
 };
@@ -73,6 +80,10 @@ struct SettingRow {
   // it; nullptr when every value will do. Each command checks the rows its
   // work depends on; "pellora-cli set" checks every value it is given.
   std::optional<std::string> (*Check)(std::string_view value);
+  // Settings a project chooses only now and then are written to the project
+  // file (and listed by "pellora-cli show") only when they differ from
+  // FileDefault, so that a project keeping them has the file it always had.
+  bool OnlyWhenChosen = false;
 };
 
 // Every setting, in the order the project file holds them.
@@ -92,5 +103,9 @@ struct Refusal {
 std::optional<Refusal> RefuseMissing(const ProjectSettings& settings, Field setting);
 // The row's Check refusal of the setting's trimmed value.
 std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field setting);
+// The refusal of a hash cost outside the range of the project's format
+// (the row's check alone lets through any cost one format takes). A format
+// without a cost ignores it.
+std::optional<Refusal> RefuseHashCost(const ProjectSettings& settings);
 
 }  // namespace pellora

@@ -46,7 +46,8 @@ std::string SystemHash(const char* prefix, long cost, std::string_view password)
                         setting.data(), static_cast<int>(setting.size())))
     throw std::runtime_error(std::string("The system's crypt library cannot make ") + prefix + " hashes");
   std::string hash = SystemCrypt(password, setting.data());
-  if (hash.empty()) throw std::runtime_error(std::string("The system's crypt library cannot make ") + prefix + " hashes");
+  if (hash.empty())
+    throw std::runtime_error(std::string("The system's crypt library cannot make ") + prefix + " hashes");
   return hash;
 }
 

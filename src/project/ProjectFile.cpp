@@ -147,8 +147,11 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
     if (!user.Hash.empty()) ini.WriteString(section, "HASH", user.Hash);
   }
   ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
-  for (const SettingRow& row : SettingRows())
-    ini.WriteString(kGeneral, row.Key, row.Text ? TrimView(settings.*row.Text) : settings.*row.Flag ? "1" : "0");
+  for (const SettingRow& row : SettingRows()) {
+    const std::string_view value = row.Text ? TrimView(settings.*row.Text) : settings.*row.Flag ? "1" : "0";
+    if (row.OnlyWhenChosen && value == row.FileDefault) continue;
+    ini.WriteString(kGeneral, row.Key, value);
+  }
   if (state && !state->ProjectFile.empty()) {
     ini.WriteString(kGeneral, kProjectFileKey, state->ProjectFile);
     ini.WriteString(kGeneral, kProjectModifiedKey, state->Modified ? "1" : "0");

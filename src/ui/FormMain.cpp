@@ -717,6 +717,9 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
         if (other != radio) other->setChecked(true);
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       button->setChecked(s.*row->Flag);
+    } else if (!control && row->Text) {
+      // A setting without a control of its own is kept as it was read.
+      project_.Settings.*row->Text = s.*row->Text;
     }
   }
   SetUploadMode(s.ToFtpServer);

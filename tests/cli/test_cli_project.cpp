@@ -60,6 +60,9 @@ TEST_F(Cli, SetChangesSettingsByNameOrRefusesTheWholeLineAndShowPrintsThem) {
       "The text shows in the password dialog must not contain a double quote (\"), a "
       "backslash (\\), \"%{\" or a control character.";
   const char* port = "The FTP port must be a whole number from 1 to 65535.";
+  const char* cost =
+      "The hash cost must be a whole number: 4 to 17 for bcrypt, 1000 to 999999999 for sha512 and sha256, or empty "
+      "for the format's default (bcrypt 10, SHA-crypt 5000).";
   const std::string lineBreak = " must not hold a line break or a NUL character.";
   const std::string tooLong = " is longer than 2047 characters, the most a project file keeps.";
   struct Case {
@@ -80,6 +83,13 @@ TEST_F(Cli, SetChangesSettingsByNameOrRefusesTheWholeLineAndShowPrintsThem) {
       {{"--ftp-password-stdin"}, "The value of FTPPASSWORD" + lineBreak, "", std::string("a\0b\n", 4)},
       {{"LOCALDIRECTORY", std::string(100000, 'x')}, "The value of LOCALDIRECTORY" + tooLong, ""},
       {{"LOCALDIRECTORY", "\xff\xfe"}, "The value of LOCALDIRECTORY is not UTF-8 text.", ""},
+      {{"PASSWORDHASH", "bcrypt", "HASHCOST", "12"}, "", "FTPPASSIVE=1\nPASSWORDHASH=bcrypt\nHASHCOST=12\n"},
+      {{"HASHCOST", "6000", "PASSWORDHASH", "sha256"}, "", "PASSWORDHASH=sha256\nHASHCOST=6000\n"},
+      {{"PASSWORDHASH", "des"}, "", ""},
+      {{"PASSWORDHASH", "md4"}, "The password hash must be one of des, bcrypt, sha512, sha256 and apr1.", ""},
+      {{"PASSWORDHASH", "bcrypt", "HASHCOST", "18"}, "A bcrypt cost must be from 4 to 17, not 18.", ""},
+      {{"HASHCOST", "999", "PASSWORDHASH", "sha512"}, "A sha512 cost must be from 1000 to 999999999, not 999.", ""},
+      {{"HASHCOST", "ten"}, cost, ""},
   };
   for (const Case& c : cases) {
     WriteFile(project_, text);

@@ -85,7 +85,8 @@ TEST(Hashes, HashesMadeElsewhereVerify) {
     EXPECT_FALSE(VerifyPassword(damaged, "")) << damaged;
   if (!HaveHtpasswd()) GTEST_SKIP() << "htpasswd is not installed (scripts/setup installs apache2-utils)";
   for (std::string_view flags : {"-m", "-B -C 4", "-2", "-5 -r 1200", "-s", "-d"}) {
-    std::optional<std::string> line = Shell("htpasswd -nb " + std::string(flags) + " user '" + kPassword + "' 2>/dev/null");
+    std::optional<std::string> line =
+        Shell("htpasswd -nb " + std::string(flags) + " user '" + kPassword + "' 2>/dev/null");
     ASSERT_TRUE(line) << flags;
     const std::string hash = line->substr(5, line->find_first_of("\r\n") - 5);
     EXPECT_TRUE(VerifyPassword(hash, kPassword) || (flags == "-d" && VerifyPassword(hash, "Pa55 w0r")))
