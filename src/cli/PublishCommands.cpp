@@ -116,7 +116,9 @@ int CmdGenerate(const std::vector<std::string>& args) {
     out = *dir;
   }
   StdoutLog log;
-  return WriteAccessFiles(project.Users, project.Settings, log, out) ? kExitDone : kExitRefused;
+  if (!WriteAccessFiles(project.Users, project.Settings, log, out)) return kExitRefused;
+  PrintLine("Password hash: " + DescribeHash(HashChoiceOf(project.Settings)));
+  return kExitDone;
 }
 
 int CmdUpload(const std::vector<std::string>& args) {

@@ -5,6 +5,7 @@
 
 #include "core/Text.h"
 #include "generate/DesCrypt.h"
+#include "generate/Hashes.h"
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
 
@@ -77,6 +78,27 @@ std::optional<std::string> UnusableUserNameReason(std::string_view name) {
   return std::nullopt;
 }
 
+HashChoice HashChoiceOf(const ProjectSettings& settings) {
+  HashChoice choice;
+  if (std::optional<HashFormat> format = ParseHashFormat(TrimView(settings.PasswordHash))) choice.Format = *format;
+  else choice.UnknownFormat = true;
+  choice.Cost = EffectiveCost(choice.Format, settings.HashCost);
+  return choice;
+}
+
+std::string DescribeHash(const HashChoice& choice) {
+  std::string text = HashFormatName(choice.Format);
+  if (choice.Format == HashFormat::Bcrypt) text += " (cost " + std::to_string(choice.Cost) + ")";
+  else if (choice.Cost != 0) text += " (rounds " + std::to_string(choice.Cost) + ")";
+  return text;
+}
+
+PasswordHasher HasherOf(const ProjectSettings& settings) {
+  const HashChoice choice = HashChoiceOf(settings);
+  if (choice.Format == HashFormat::Des) return {};
+  return [choice](std::string_view password) { return HashPassword(choice.Format, choice.Cost, password); };
+}
+
 HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash) {
   HtpasswdText out;
   out.Text.reserve(users.CountEnabledUsers() * 32);
@@ -111,11 +133,13 @@ bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, Lo
   log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n"
                          : "* Generate .htaccess file ... Error occurred!\r\n");
 
-  HtpasswdText passwd = BuildHtpasswd(users, hash);
+  HtpasswdText passwd = BuildHtpasswd(users, hash ? hash : HasherOf(settings));
   bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600, AtLink::Replace);
   log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n"
                          : "* Generate .htpasswd file ... Error occurred!\r\n");
   for (const std::string& line : passwd.LeftOut) log.AddLine(line);
+  if (!hash && HashChoiceOf(settings).UnknownFormat)
+    log.AddLine("  Password hash \"" + Printable(TrimView(settings.PasswordHash)) + "\" is unknown: DES was used");
   return htaccessOk && htpasswdOk;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/HashFormat.h"
 #include "core/Log.h"
 #include "core/ProjectSettings.h"
 #include "core/UserList.h"
@@ -40,6 +41,19 @@ std::string BuildHtaccess(const ProjectSettings& settings);
 // Turns one password into the hash written after the name and colon.
 using PasswordHasher = std::function<std::string(std::string_view password)>;
 
+// The format and cost a project's settings hash with: an unknown format is
+// DES, a cost out of the format's range is clamped into it.
+struct HashChoice {
+  HashFormat Format = HashFormat::Des;
+  long Cost = 0;
+  bool UnknownFormat = false;  // PASSWORDHASH named no format
+};
+HashChoice HashChoiceOf(const ProjectSettings& settings);
+// "des", "apr1", "bcrypt (cost 10)", "sha512 (rounds 5000)".
+std::string DescribeHash(const HashChoice& choice);
+// Hashes with the project's format and cost.
+PasswordHasher HasherOf(const ProjectSettings& settings);
+
 struct HtpasswdText {
   std::string Text;
   // One log line per enabled user left out, in list order, without a line end
@@ -56,11 +70,13 @@ HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {
 std::optional<std::string> UnusableUserNameReason(std::string_view name);
 
 // Writes .htaccess and .htpasswd into folder (the working folder when empty),
+// hashed with the project's format unless another hasher is given,
 // each replaced atomically, .htpasswd readable by its owner only (a link in
 // the place of either is replaced, never written through), and reports
 // to log: Clear, then one line per file ("* Generate .htaccess file ... OK!\r\n"
 // or "... Error occurred!\r\n", the same for .htpasswd), then one line per
-// user left out. Call it only after CheckGenerate found nothing; the caller
+// user left out, then, for a project naming an unknown password hash, a
+// line saying DES was used. Call it only after CheckGenerate found nothing; the caller
 // sets up and shows the log window. True when both files were written.
 bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, LogSink& log,
                       const std::filesystem::path& folder = {}, const PasswordHasher& hash = {});

@@ -158,6 +158,26 @@ std::string HashPassword(HashFormat format, long cost, std::string_view password
   return HashPassword(password);
 }
 
+bool HashIsMadeAs(std::string_view hash, HashFormat format, long cost) {
+  const CostRange range = CostRangeOf(format);
+  cost = cost == 0 ? range.Default : std::clamp(cost, range.Min, range.Max);
+  switch (format) {
+    case HashFormat::Des: return hash.size() == 13 && !hash.starts_with('$') && !hash.starts_with('{');
+    case HashFormat::Bcrypt: {
+      const std::string prefix = std::string(cost < 10 ? "$2y$0" : "$2y$") + std::to_string(cost) + "$";
+      return hash.starts_with(prefix);
+    }
+    case HashFormat::Sha512:
+    case HashFormat::Sha256: {
+      std::string prefix = format == HashFormat::Sha512 ? "$6$" : "$5$";
+      if (cost != range.Default) return hash.starts_with(prefix + "rounds=" + std::to_string(cost) + "$");
+      return hash.starts_with(prefix) && !hash.substr(prefix.size()).starts_with("rounds=");
+    }
+    case HashFormat::Apr1: return hash.starts_with("$apr1$");
+  }
+  return false;
+}
+
 bool VerifyPassword(std::string_view hash, std::string_view password) {
   for (std::string_view magic : {"$apr1$", "$1$"}) {
     if (!hash.starts_with(magic)) continue;

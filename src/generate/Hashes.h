@@ -19,6 +19,10 @@ std::string HashPassword(HashFormat format, long cost, std::string_view password
 // Compares in time that does not depend on where the texts differ.
 bool VerifyPassword(std::string_view hash, std::string_view password);
 
+// Whether hash has the form HashPassword(format, cost, ...) gives it, so
+// that a change of format or cost calls for hashing anew.
+bool HashIsMadeAs(std::string_view hash, HashFormat format, long cost);
+
 // The MD5-crypt hash of password under the magic ("$1$" or "$apr1$") and
 // at most 8 characters of salt.
 std::string Md5Crypt(std::string_view password, std::string_view magic, std::string_view salt);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "generate/AccessFiles.h"
-#include "generate/DesCrypt.h"
+#include "generate/Hashes.h"
 #include "platform/Files.h"
 
 namespace pellora {
@@ -41,10 +41,12 @@ bool GeneratedFilesUpToDate(const UserList& users, const ProjectSettings& settin
   // the text comes out the same.
   const std::vector<std::string_view> hashes = HashesOf(htpasswd);
   std::size_t next = 0;
+  const HashChoice choice = HashChoiceOf(settings);
   const HtpasswdText now = BuildHtpasswd(users, [&](std::string_view password) {
     if (next >= hashes.size()) return std::string();
     const std::string_view hash = hashes[next++];
-    return hash.size() == 13 && DesCrypt(password, hash.substr(0, 2)) == hash ? std::string(hash) : std::string();
+    const bool current = HashIsMadeAs(hash, choice.Format, choice.Cost) && VerifyPassword(hash, password);
+    return current ? std::string(hash) : std::string();
   });
   return now.Text == htpasswd;
 }

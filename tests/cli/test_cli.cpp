@@ -504,7 +504,7 @@ TEST_F(Cli, GenerateWritesWhatTheDesktopGeneratorWrites) {
 
   Result r = Run({"generate", project_});
   EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Out, "* Generate .htaccess file ... OK!\n\n* Generate .htpasswd file ... OK!\n\n");
+  EXPECT_EQ(r.Out, "* Generate .htaccess file ... OK!\n\n* Generate .htpasswd file ... OK!\n\nPassword hash: des\n");
   EXPECT_EQ(r.Err, "");
 
   // The desktop program's generator on the same project, in another folder.

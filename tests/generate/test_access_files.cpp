@@ -10,6 +10,7 @@
 #include "common/Files.h"
 #include "common/Logs.h"
 #include "generate/AccessFiles.h"
+#include "generate/Hashes.h"
 
 namespace pellora {
 namespace {
@@ -307,6 +308,37 @@ TEST_F(WriteFiles, WritesBothFilesAndLogsInOrder) {
   EXPECT_EQ(Mode(dir.Path() / ".htpasswd"), 0600u);
   EXPECT_EQ(Mode(dir.Path() / ".htaccess"), 0644u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2) << "a temporary was left";
+}
+
+// The project's format hashes every line; a format that is no format is DES
+// and says so in the log.
+TEST_F(WriteFiles, HashesWithTheProjectsFormat) {
+  const struct {
+    const char* format;
+    const char* cost;
+    std::string_view prefix;
+    const char* note;
+  } cases[] = {
+      {"sha256", "2000", "$5$rounds=2000$", nullptr},
+      {"BCRYPT", "", "$2y$10$", nullptr},
+      {"apr1", "12", "$apr1$", nullptr},
+      {" md4 ", "", "", "  Password hash \"md4\" is unknown: DES was used"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    settings.PasswordHash = c.format;
+    settings.HashCost = c.cost;
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+    const std::vector<std::string> lines = Lines(ReadFile(dir.Path() / ".htpasswd"));
+    ASSERT_EQ(lines.size(), 2u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string hash = lines[i].substr(lines[i].find(':') + 1);
+      EXPECT_TRUE(hash.starts_with(c.prefix)) << hash;
+      EXPECT_EQ(hash.size() == 13, c.prefix.empty()) << hash;
+      EXPECT_TRUE(VerifyPassword(hash, i == 0 ? "c-pass" : "a-pass")) << hash;
+    }
+    EXPECT_EQ(log.calls.back(), std::string("line:") + (c.note ? c.note : "* Generate .htpasswd file ... OK!\r\n"));
+  }
 }
 
 TEST_F(WriteFiles, SecondGenerationKeepsHtaccessAndRehashes) {

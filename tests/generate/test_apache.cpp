@@ -353,6 +353,20 @@ TEST_F(ApacheTest, OnlyTheFirstEightCharactersOfAPasswordCount) {
   EXPECT_EQ(StatusFor("longpass", "abcdefg"), 401);
 }
 
+TEST_F(ApacheTest, EveryPasswordHashLetsItsUsersInWithTheirPasswordOnly) {
+  for (const char* format : {"bcrypt", "sha512", "sha256", "apr1"}) {
+    SCOPED_TRACE(format);
+    settings.PasswordHash = format;
+    settings.HashCost = std::string_view(format) == "bcrypt" ? "5" : "";
+    Publish();
+    EXPECT_EQ(StatusFor("anna", "Secret1"), 200) << Diagnose();
+    EXPECT_EQ(StatusFor("José Müller", "pässwörd"), 200) << Diagnose();
+    EXPECT_EQ(StatusFor("longpass", "abcdefghXYZ"), 200) << Diagnose();
+    EXPECT_EQ(StatusFor("longpass", "abcdefgh"), 401) << "every character counts";
+    EXPECT_EQ(StatusFor("anna", "Secret2"), 401);
+  }
+}
+
 TEST_F(ApacheTest, RedirectBoxPutsTheRefreshIntoTheRefusal) {
   settings.RedirectError = true;
   settings.RedirectErrorPage = " http://127.0.0.1:" + std::to_string(server_->Port()) + "/sorry.htm ";

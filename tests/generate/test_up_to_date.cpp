@@ -28,6 +28,9 @@ TEST(GeneratedFilesUpToDate, OnlyAChangeThatReachesTheFilesMakesThemStale) {
       {"a user disabled", false, [](UserList& u, ProjectSettings&) { u.First()->Disabled = true; }},
       {"a name", false, [](UserList& u, ProjectSettings&) { u.RenameUser(*u.First(), "anne"); }},
       {"the AuthName", false, [](UserList&, ProjectSettings& s) { s.AuthName = "Staff"; }},
+      {"the hash format", false, [](UserList&, ProjectSettings& s) { s.PasswordHash = "apr1"; }},
+      {"an unknown hash format", true, [](UserList&, ProjectSettings& s) { s.PasswordHash = "md4"; }},
+      {"a cost DES has not", true, [](UserList&, ProjectSettings& s) { s.HashCost = "12"; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.change);
