@@ -25,10 +25,13 @@ Projects:
   show PROJECT.htp
       print every setting as NAME=value under the project file's names,
       in the file's order, the FTP password as ******** (empty when there
-      is none), then USERCOUNT=N
+      is none), then USERCOUNT=N; PASSWORDHASH and HASHCOST only when the
+      project chose other than des and the format's default cost
   set PROJECT.htp NAME VALUE [NAME VALUE ...] [--ftp-password-stdin]
       change settings by those names (any case); a flag (REDIRECTERROR,
-      TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535; a value is
+      TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535,
+      PASSWORDHASH des, bcrypt, sha512, sha256 or apr1, HASHCOST the cost
+      of that format (see hash; empty: its default); a value is
       refused with the desktop program's text where it refuses one, and
       when it holds a line break, is not UTF-8 or is longer than 2047
       characters; --ftp-password-stdin reads FTPPASSWORD from standard input
@@ -40,6 +43,7 @@ Publishing:
       project's publishing page chooses (--replace: see save)
   generate PROJECT.htp [--out DIR]
       write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
+      and print the password hash it used, as in Password hash: bcrypt (cost 10)
   upload PROJECT.htp [--from DIR] [--timeout S] [--netrc-file FILE]
       upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
       (default DIR: the working folder); every wait for the server ends
@@ -75,11 +79,16 @@ Users:
       the counts of users imported, lines skipped and duplicates refused
 
 Passwords:
-  hash [--salt SS] (PASSWORD | --stdin)
-      print the 13-character DES crypt hash (a fresh salt unless --salt)
+  hash [--format des|bcrypt|sha512|sha256|apr1] [--cost N] [--salt SS]
+       (PASSWORD | --stdin)
+      print the hash of the password with a fresh salt: des (the default)
+      the 13-character DES crypt hash (--salt: the given one), bcrypt
+      $2y$ (cost 4 to 17, default 10), sha512 $6$ and sha256 $5$ (cost:
+      rounds 1000 to 999999999, default 5000), apr1 $apr1$ (MD5)
   verify HTPASSWD_FILE NAME
       read a password from standard input; exit 0 when it matches the hash
-      of NAME in the file, 1 when not
+      of NAME in the file (any format hash makes, $2a$, $2b$, $1$, {SHA}),
+      1 when not
 
   --help      this text
   --version   the version

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "generate/DesCrypt.h"
+#include "generate/Hashes.h"
 #include "platform/Files.h"
 
 namespace pellora::cli {
@@ -36,18 +37,22 @@ std::optional<std::string> FindHash(std::string_view text, std::string_view name
   return std::nullopt;
 }
 
-// Compares in time that does not depend on where the texts first differ.
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  unsigned char diff = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-  return diff == 0;
-}
-
 }  // namespace
 
 int CmdHash(const std::vector<std::string>& args) {
-  Args a(args, {{"--salt", true}, {"--stdin", false}}, Secrets::PasswordArgument);
+  Args a(args, {{"--salt", true}, {"--stdin", false}, {"--format", true}, {"--cost", true}}, Secrets::PasswordArgument);
+  const auto format = static_cast<HashFormat>(
+      ParseChoice(a.Value("--format").value_or("des"), {"des", "bcrypt", "sha512", "sha256", "apr1"}, "--format"));
+  const CostRange range = CostRangeOf(format);
+  long cost = 0;
+  if (auto given = a.Value("--cost")) {
+    if (range.Max == 0) throw UsageError("--cost goes with --format bcrypt, sha512 or sha256");
+    cost = ParseInteger(*given, "--cost");
+    if (cost < range.Min || cost > range.Max)
+      return Refuse(std::string("A ") + HashFormatName(format) + " cost must be from " + std::to_string(range.Min) +
+                    " to " + std::to_string(range.Max) + ", not " + *given + ".");
+  }
+  if (a.Has("--salt") && format != HashFormat::Des) throw UsageError("--salt goes with --format des only");
   std::string password;
   if (a.Has("--stdin")) {
     if (!a.Positional().empty()) throw UsageError("--stdin and PASSWORD cannot be used together");
@@ -63,7 +68,7 @@ int CmdHash(const std::vector<std::string>& args) {
       return Refuse("The salt must be two characters of . / 0-9 A-Z a-z, not '" + *salt + "'.");
     hash = DesCrypt(password, *salt);
   } else {
-    hash = HashPassword(password);
+    hash = HashPassword(format, cost, password);
   }
   PrintLine(hash);
   return kExitDone;
@@ -79,10 +84,10 @@ int CmdVerify(const std::vector<std::string>& args) {
     return Refuse("Can't open password file " + path);
   std::optional<std::string> hash = FindHash(text, name);
   if (!hash) return Refuse("The User " + name + " does not exist!");
-  if (hash->size() != 13) return Refuse("The hash of " + name + " is not a DES crypt hash.");
+  if (!IsKnownHash(*hash)) return Refuse("The hash of " + name + " is of no format this program knows.");
   std::string password;
   if (!ReadSecretLine(password, "Password: ")) return Refuse("Can't read the password from standard input.");
-  if (!SameText(DesCrypt(password, hash->substr(0, 2)), *hash)) return Refuse("The password does not match.");
+  if (!VerifyPassword(*hash, password)) return Refuse("The password does not match.");
   return kExitDone;
 }
 

@@ -178,6 +178,12 @@ bool HashIsMadeAs(std::string_view hash, HashFormat format, long cost) {
   return false;
 }
 
+bool IsKnownHash(std::string_view hash) {
+  for (std::string_view prefix : {"$apr1$", "$1$", "{SHA}", "$2y$", "$2b$", "$2a$", "$5$", "$6$"})
+    if (hash.starts_with(prefix)) return true;
+  return hash.size() == 13 && hash.find_first_not_of(kCryptAlphabet) == std::string_view::npos;
+}
+
 bool VerifyPassword(std::string_view hash, std::string_view password) {
   for (std::string_view magic : {"$apr1$", "$1$"}) {
     if (!hash.starts_with(magic)) continue;

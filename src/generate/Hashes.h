@@ -19,6 +19,9 @@ std::string HashPassword(HashFormat format, long cost, std::string_view password
 // Compares in time that does not depend on where the texts differ.
 bool VerifyPassword(std::string_view hash, std::string_view password);
 
+// Whether hash is of a format VerifyPassword knows.
+bool IsKnownHash(std::string_view hash);
+
 // Whether hash has the form HashPassword(format, cost, ...) gives it, so
 // that a change of format or cost calls for hashing anew.
 bool HashIsMadeAs(std::string_view hash, HashFormat format, long cost);

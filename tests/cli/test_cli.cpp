@@ -590,6 +590,53 @@ TEST_F(Cli, VerifyChecksHashesFromHashAndFromCrypt) {
   EXPECT_THAT(noFile.Err, HasSubstr("Can't open password file"));
 }
 
+// Each format's hash from "hash" is what "verify" takes, and only with its password.
+TEST_F(Cli, HashAndVerifyEveryFormat) {
+  const struct {
+    std::vector<std::string> options;
+    const char* pattern;
+  } cases[] = {
+      {{"--format", "bcrypt", "--cost", "4"}, R"(\$2y\$04\$[./0-9A-Za-z]{53})"},
+      {{"--format", "sha512"}, R"(\$6\$[./0-9A-Za-z]{16}\$[./0-9A-Za-z]{86})"},
+      {{"--format", "sha256", "--cost", "1000"}, R"(\$5\$rounds=1000\$[./0-9A-Za-z]{16}\$[./0-9A-Za-z]{43})"},
+      {{"--format", "apr1"}, R"(\$apr1\$[./0-9A-Za-z]{8}\$[./0-9A-Za-z]{22})"},
+      {{"--format", "des"}, "[0-9A-Za-z]{2}[./0-9A-Za-z]{11}"},
+  };
+  const fs::path file = root_.Path() / ".htpasswd";
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"hash"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("pass word 99");
+    Result r = Run(args);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::string hash = Lines(r.Out).at(0);
+    EXPECT_TRUE(std::regex_match(hash, std::regex(c.pattern))) << hash;
+    WriteFile(file, "ann:" + hash + "\r\n");
+    EXPECT_EQ(Run({"verify", file.string(), "ann"}, "pass word 99\n").Status, 0) << hash;
+    EXPECT_EQ(Run({"verify", file.string(), "ann"}, "Pass word 99\n").Status, 1) << hash;
+  }
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+  } refused[] = {
+      {{"hash", "--format", "bcrypt", "--cost", "18", "pw"}, 1, "A bcrypt cost must be from 4 to 17, not 18.\n"},
+      {{"hash", "--format", "sha256", "--cost", "999", "pw"},
+       1,
+       "A sha256 cost must be from 1000 to 999999999, not 999.\n"},
+      {{"hash", "--format", "apr1", "--cost", "5", "pw"}, 2, "--cost goes with --format bcrypt, sha512 or sha256"},
+      {{"hash", "--format", "bcrypt", "--salt", "ab", "pw"}, 2, "--salt goes with --format des only"},
+      {{"hash", "--format", "md5", "pw"}, 2, "--format"},
+  };
+  for (const auto& c : refused) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.Status, c.status) << c.args[2];
+    EXPECT_THAT(r.Err, HasSubstr(c.err)) << c.args[2];
+  }
+  WriteFile(file, "ann:$3$unknown\r\n");
+  EXPECT_EQ(Run({"verify", file.string(), "ann"}, "x\n").Err, "The hash of ann is of no format this program knows.\n");
+}
+
 TEST_F(Cli, VerifyAgainstAFileThatGenerateWrote) {
   MakeProject({User("bob", "pw1"), User("carol", "pw2")});
   ASSERT_EQ(Run({"generate", project_}).Status, 0);
