@@ -17,17 +17,20 @@ bool ReadGenerated(const char* name, const std::filesystem::path& folder, std::s
   return path && ReadWholeFile(*path, text);
 }
 
-// The hash of every "name:hash" line, in file order.
-std::vector<std::string_view> HashesOf(std::string_view htpasswd) {
-  std::vector<std::string_view> hashes;
-  while (!htpasswd.empty()) {
-    std::string_view line = htpasswd.substr(0, htpasswd.find("\r\n"));
-    htpasswd.remove_prefix(std::min(htpasswd.size(), line.size() + 2));
-    const std::size_t colon = line.find(':');
-    hashes.push_back(colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1));
+// The lines of a file that Generate wrote, without their CR LF.
+std::vector<std::string_view> LinesOf(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::string_view line = text.substr(0, text.find("\r\n"));
+    text.remove_prefix(std::min(text.size(), line.size() + 2));
+    lines.push_back(line);
   }
-  return hashes;
+  return lines;
 }
+
+// Stands for a fresh hash in the text Generate would write now; no line of
+// a generated file holds a control byte.
+constexpr std::string_view kFreshHash = "\x01";
 
 }  // namespace
 
@@ -36,19 +39,30 @@ bool GeneratedFilesUpToDate(const UserList& users, const ProjectSettings& settin
   std::string htaccess, htpasswd;
   if (!ReadGenerated(kHtaccessName, folder, htaccess) || htaccess != BuildHtaccess(settings)) return false;
   if (!ReadGenerated(kHtpasswdName, folder, htpasswd)) return false;
-  // Generate hashes the users it writes in file order: the file is current
-  // when every hash there still takes its user's password and the rest of
-  // the text comes out the same.
-  const std::vector<std::string_view> hashes = HashesOf(htpasswd);
-  std::size_t next = 0;
-  const HashChoice choice = HashChoiceOf(settings);
+  // The text Generate would write now, with a mark where it would hash a
+  // password afresh (a kept, adopted hash it writes as it is). The file is
+  // current when it has the same lines, and each marked line's hash there
+  // still takes its user's password in the project's format and cost.
+  std::vector<std::string_view> passwords;
   const HtpasswdText now = BuildHtpasswd(users, [&](std::string_view password) {
-    if (next >= hashes.size()) return std::string();
-    const std::string_view hash = hashes[next++];
-    const bool current = HashIsMadeAs(hash, choice.Format, choice.Cost) && VerifyPassword(hash, password);
-    return current ? std::string(hash) : std::string();
+    passwords.push_back(password);
+    return std::string(kFreshHash);
   });
-  return now.Text == htpasswd;
+  const std::vector<std::string_view> want = LinesOf(now.Text), have = LinesOf(htpasswd);
+  if (want.size() != have.size() || (!htpasswd.empty() && !htpasswd.ends_with("\r\n"))) return false;
+  const HashChoice choice = HashChoiceOf(settings);
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    if (!want[i].ends_with(kFreshHash)) {
+      if (want[i] != have[i]) return false;
+      continue;
+    }
+    const std::string_view name = want[i].substr(0, want[i].size() - kFreshHash.size());
+    if (!have[i].starts_with(name)) return false;
+    const std::string_view hash = have[i].substr(name.size());
+    if (!HashIsMadeAs(hash, choice.Format, choice.Cost) || !VerifyPassword(hash, passwords[next++])) return false;
+  }
+  return true;
 }
 
 }  // namespace pellora

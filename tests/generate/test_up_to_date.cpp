@@ -38,6 +38,9 @@ TEST(GeneratedFilesUpToDate, OnlyAChangeThatReachesTheFilesMakesThemStale) {
     testing::StringLog log;
     UserList users;
     users.AppendUser(testing::User("ann", "pw"));
+    TUserList adopted = testing::User("amy");  // known by its kept hash alone, written as it is
+    adopted.Hash = "$apr1$salt$hash";
+    users.AppendUser(adopted);
     users.AppendUser(testing::User("bob", "pw2"));
     ProjectSettings settings;
     ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));

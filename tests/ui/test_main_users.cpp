@@ -78,7 +78,9 @@ TEST_F(MainUsers, KeysRunTheirCommands) {
   // Keys reach the active window only, which a closing dialog leaves to no one here.
   auto activate = [this] {
     form->activateWindow();
-    return QTest::qWaitForWindowActive(form.get());
+    form->ListViewUser->setFocus();
+    return QTest::qWaitForWindowActive(form.get()) &&
+           QTest::qWaitFor([this] { return form->ListViewUser->hasFocus(); });
   };
   ASSERT_TRUE(activate());
   QTableView* list = form->ListViewUser;
@@ -95,6 +97,7 @@ TEST_F(MainUsers, KeysRunTheirCommands) {
   EXPECT_NE(QApplication::focusWidget(), list);
 
   form->Model().Modified = false;
+  ASSERT_TRUE(activate());
   const struct {
     int key;
     Kind asked;  // the dialog the command opens first, answered with Cancel
