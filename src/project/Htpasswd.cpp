@@ -52,7 +52,9 @@ HtpasswdImport ImportHtpasswd(std::string_view text, UserList& users) {
     TUserList user;
     user.UserName = Trim(line.substr(0, colon));
     user.Hash = std::string(line.substr(colon + 1));
-    if (user.UserName.empty() || user.Hash.empty()) {
+    // A name that begins with a byte-order mark would lose it when the file is
+    // read again with that name on its first line.
+    if (user.UserName.empty() || user.Hash.empty() || StartsWith(user.UserName, "\xEF\xBB\xBF")) {
       ++result.Skipped;
       continue;
     }
