@@ -23,10 +23,8 @@ FieldPlace PlaceOf(Field field) {
     case Field::FtpWebDirectory: return {3, "EdtWebDirectory"};
     case Field::LocalDirectory: return {3, "EdtDirectory"};
     case Field::FtpPassive: return {3, "chkFTPPassive"};
-    // The options page has no controls for these yet; they are set with
-    // "pellora-cli set" and kept as the project file holds them.
-    case Field::PasswordHash:
-    case Field::HashCost: return {1, nullptr};
+    case Field::PasswordHash: return {1, "CmbPasswordHash"};
+    case Field::HashCost: return {1, "EdtHashCost"};
   }
   return {0, nullptr};
 }

@@ -25,7 +25,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/HashFormat.h"
 #include "core/Random.h"
+#include "core/Text.h"
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
 #include "project/ProjectFile.h"
@@ -452,7 +454,26 @@ QWidget* TFormMain::BuildOptionsPage() {
   edtErrPage = Edit(page, "edtErrPage");
   column->addWidget(chkRedirectErrPage);
   column->addWidget(edtErrPage);
+  column->addSpacing(6);
+
+  // One row in the page's free space: the format, its cost, what it means.
+  auto* hash = new QHBoxLayout;
+  LblPasswordHash = Named(new QLabel(page), "LblPasswordHash");
+  CmbPasswordHash = Named(new QComboBox(page), "CmbPasswordHash");
+  for (HashFormat format :
+       {HashFormat::Des, HashFormat::Bcrypt, HashFormat::Sha512, HashFormat::Sha256, HashFormat::Apr1})
+    CmbPasswordHash->addItem(QString::fromLatin1(HashFormatName(format)), QString::fromLatin1(HashFormatName(format)));
+  LblHashCost = Named(new QLabel(page), "LblHashCost");
+  EdtHashCost = Edit(page, "EdtHashCost");
+  EdtHashCost->setFixedWidth(80);
+  LblHashNote = Named(new QLabel(page), "LblHashNote");
+  for (QWidget* w : std::initializer_list<QWidget*>{LblPasswordHash, CmbPasswordHash, LblHashCost, EdtHashCost})
+    hash->addWidget(w);
+  hash->addSpacing(6);
+  hash->addWidget(LblHashNote, 1);
+  column->addLayout(hash);
   column->addStretch(1);
+  connect(CmbPasswordHash, &QComboBox::currentIndexChanged, this, [this] { ShowHashChoice(); });
   return page;
 }
 
@@ -610,6 +631,8 @@ void TFormMain::FormCreate() {
       "directory. You can just leave it as the default value: '/'.");
   LblAuthName->setText("Text shows in the password dialog:");
   chkRedirectErrPage->setText("Redirect to error page when password is incorrect:");
+  LblPasswordHash->setText("Password hash:");
+  LblHashCost->setText("Cost:");
 
   LblGenerateTitle->setText("Generate .htaccess and .htpasswd files.");
   BtnGenerate->setText("Generate .htaccess and .htpasswd files.");
@@ -691,6 +714,11 @@ void TFormMain::BindSettings() {
         project_.Settings.*row.Text = S(text);
         project_.Modified = true;
       });
+    } else if (auto* choice = qobject_cast<QComboBox*>(control)) {
+      connect(choice, &QComboBox::currentIndexChanged, this, [this, &row, choice] {
+        project_.Settings.*row.Text = S(choice->currentData().toString());
+        project_.Modified = true;
+      });
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       // Choosing between the server and the local disk has never marked
       // the project; its radio buttons only switch the enabling.
@@ -717,12 +745,35 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
         if (other != radio) other->setChecked(true);
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       button->setChecked(s.*row->Flag);
-    } else if (!control && row->Text) {
-      // A setting without a control of its own is kept as it was read.
-      project_.Settings.*row->Text = s.*row->Text;
+    } else if (auto* choice = qobject_cast<QComboBox*>(control)) {
+      const std::optional<HashFormat> format = ParseHashFormat(Trim(s.*row->Text));
+      if (format) {
+        choice->setCurrentIndex(choice->findData(QString::fromLatin1(HashFormatName(*format))));
+      } else {
+        // A name this build does not know hashes as DES and is kept as it
+        // was read, for the build that wrote it.
+        const QSignalBlocker quiet(choice);
+        choice->setCurrentIndex(0);
+        project_.Settings.*row->Text = s.*row->Text;
+      }
     }
   }
   SetUploadMode(s.ToFtpServer);
+  ShowHashChoice();
+}
+
+void TFormMain::ShowHashChoice() {
+  const HashFormat format = ParseHashFormat(S(CmbPasswordHash->currentData().toString())).value_or(HashFormat::Des);
+  const CostRange cost = CostRangeOf(format);
+  EdtHashCost->setEnabled(cost.Max > 0);
+  EdtHashCost->setPlaceholderText(cost.Max > 0 ? QString::number(cost.Default) : QString());
+  switch (format) {
+    case HashFormat::Des: LblHashNote->setText("DES: Unix servers only, first 8 characters count"); break;
+    case HashFormat::Bcrypt: LblHashNote->setText("bcrypt: every Apache 2.4"); break;
+    case HashFormat::Sha512:
+    case HashFormat::Sha256: LblHashNote->setText("SHA-crypt: Apache 2.4 on Linux"); break;
+    case HashFormat::Apr1: LblHashNote->setText("apr1: every Apache, an old MD5 hash"); break;
+  }
 }
 
 bool TFormMain::LoadProjectFromFile(const std::string& path, LastState* state) {

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -142,6 +143,11 @@ class TFormMain : public QMainWindow {
   QLineEdit* EdtAuthName;
   QCheckBox* chkRedirectErrPage;
   QLineEdit* edtErrPage;
+  QLabel* LblPasswordHash;
+  QComboBox* CmbPasswordHash;
+  QLabel* LblHashCost;
+  QLineEdit* EdtHashCost;
+  QLabel* LblHashNote;
 
   // Page 3: generate
   QLabel* LblGenerateTitle;
@@ -227,6 +233,8 @@ class TFormMain : public QMainWindow {
   QWidget* BuildUploadPage();
   void FormCreate();
   void SetUploadMode(bool toFtpServer);
+  // The cost field and the note follow the chosen password hash.
+  void ShowHashChoice();
   void SetStepButtons(int step);
   void BindSettings();
 

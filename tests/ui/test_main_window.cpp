@@ -469,12 +469,34 @@ TEST_F(MainWindow, EveryRefusalAndSettingHasItsPageAndControl) {
     EXPECT_EQ(control->objectName(), c.control);
     EXPECT_TRUE(form->PageControlMain->widget(c.step)->isAncestorOf(control));
   }
-  // Every setting is bound to a control of its own, but the password hash
-  // and its cost, which the options page does not show yet.
-  for (const SettingRow& row : SettingRows()) {
-    const bool awaitsControl = row.Id == Field::PasswordHash || row.Id == Field::HashCost;
-    EXPECT_TRUE(awaitsControl || ControlOf(*form, row.Id)) << row.Key;
-  }
+  // Every setting is bound to a control of its own.
+  for (const SettingRow& row : SettingRows()) EXPECT_NE(ControlOf(*form, row.Id), nullptr) << row.Key;
+}
+
+// The password hash is chosen on the options page: the choice follows the
+// project, a name this build does not know is kept, and a choice marks it.
+TEST_F(MainWindow, ThePasswordHashChoiceFollowsTheProject) {
+  ProjectSettings s;
+  s.PasswordHash = "BCRYPT";
+  s.HashCost = "12";
+  form->ApplySettings(s);
+  EXPECT_EQ(form->CmbPasswordHash->currentText(), "bcrypt");
+  EXPECT_EQ(form->Settings().PasswordHash, "bcrypt");
+  EXPECT_EQ(form->Settings().HashCost, "12");
+  EXPECT_TRUE(form->EdtHashCost->isEnabled());
+  EXPECT_EQ(form->LblHashNote->text(), "bcrypt: every Apache 2.4");
+
+  s.PasswordHash = "md4";
+  form->ApplySettings(s);
+  EXPECT_EQ(form->CmbPasswordHash->currentText(), "des");
+  EXPECT_EQ(form->Settings().PasswordHash, "md4");
+  EXPECT_FALSE(form->EdtHashCost->isEnabled());
+
+  form->Model().Modified = false;
+  form->CmbPasswordHash->setCurrentIndex(form->CmbPasswordHash->findText("apr1"));
+  EXPECT_EQ(form->Settings().PasswordHash, "apr1");
+  EXPECT_TRUE(form->Model().Modified);
+  EXPECT_EQ(form->LblHashNote->text(), "apr1: every Apache, an old MD5 hash");
 }
 
 TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
