@@ -465,11 +465,10 @@ QWidget* TFormMain::BuildOptionsPage() {
     CmbPasswordHash->addItem(QString::fromLatin1(HashFormatName(format)), QString::fromLatin1(HashFormatName(format)));
   LblHashCost = Named(new QLabel(page), "LblHashCost");
   EdtHashCost = Edit(page, "EdtHashCost");
-  EdtHashCost->setFixedWidth(80);
+  EdtHashCost->setFixedWidth(56);
   LblHashNote = Named(new QLabel(page), "LblHashNote");
   for (QWidget* w : std::initializer_list<QWidget*>{LblPasswordHash, CmbPasswordHash, LblHashCost, EdtHashCost})
     hash->addWidget(w);
-  hash->addSpacing(6);
   hash->addWidget(LblHashNote, 1);
   column->addLayout(hash);
   column->addStretch(1);
@@ -768,7 +767,7 @@ void TFormMain::ShowHashChoice() {
   EdtHashCost->setEnabled(cost.Max > 0);
   EdtHashCost->setPlaceholderText(cost.Max > 0 ? QString::number(cost.Default) : QString());
   switch (format) {
-    case HashFormat::Des: LblHashNote->setText("DES: Unix servers only, first 8 characters count"); break;
+    case HashFormat::Des: LblHashNote->setText("DES: Unix only, first 8 characters count"); break;
     case HashFormat::Bcrypt: LblHashNote->setText("bcrypt: every Apache 2.4"); break;
     case HashFormat::Sha512:
     case HashFormat::Sha256: LblHashNote->setText("SHA-crypt: Apache 2.4 on Linux"); break;
