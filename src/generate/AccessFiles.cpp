@@ -5,6 +5,7 @@
 
 #include "core/Text.h"
 #include "generate/DesCrypt.h"
+#include "generate/HashPool.h"
 #include "generate/Hashes.h"
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
@@ -95,7 +96,6 @@ std::string DescribeHash(const HashChoice& choice) {
 
 PasswordHasher HasherOf(const ProjectSettings& settings) {
   const HashChoice choice = HashChoiceOf(settings);
-  if (choice.Format == HashFormat::Des) return {};
   return [choice](std::string_view password) { return HashPassword(choice.Format, choice.Cost, password); };
 }
 
@@ -133,7 +133,9 @@ bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, Lo
   log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n"
                          : "* Generate .htaccess file ... Error occurred!\r\n");
 
-  HtpasswdText passwd = BuildHtpasswd(users, hash ? hash : HasherOf(settings));
+  // The project's own hashes are made on every core; bcrypt at its usual
+  // cost takes tens of milliseconds each.
+  HtpasswdText passwd = hash ? BuildHtpasswd(users, hash) : *BuildHtpasswdInParallel(users, HasherOf(settings));
   bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600, AtLink::Replace);
   log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n"
                          : "* Generate .htpasswd file ... Error occurred!\r\n");

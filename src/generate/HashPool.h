@@ -26,4 +26,10 @@ std::optional<std::vector<std::string>> HashInParallel(const std::vector<std::st
                                                        const PasswordHasher& hash, const HashRun& run = {},
                                                        unsigned threads = 0);
 
+// BuildHtpasswd with every fresh hash made up front by HashInParallel, in
+// the order BuildHtpasswd asks for them: the same text, on every core.
+// Nothing when the run was stopped.
+std::optional<HtpasswdText> BuildHtpasswdInParallel(const UserList& users, const PasswordHasher& hash,
+                                                    const HashRun& run = {});
+
 }  // namespace pellora
