@@ -40,12 +40,6 @@ const SettingRow* FindRow(std::string_view key) {
   return nullptr;
 }
 
-std::size_t CountCharacters(std::string_view text) {
-  std::size_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 // Why value (trimmed) cannot be stored under row, or nothing. The row's own
 // check comes first, so a refusal the desktop program also makes carries its
 // text; the rest keeps the project file readable as written: a value is one

@@ -94,12 +94,6 @@ std::string EncodeNotes(std::string_view notes) {
   return out;
 }
 
-std::size_t CountCharacters(std::string_view text) {
-  std::size_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 // The reverse of EncodeNotes. A quoted string that the read cut short (its
 // closing quote lost with the tail) gives the notes up to the cut; any other
 // value, such as "Bob" and more from a hand-written file, is taken as it is.

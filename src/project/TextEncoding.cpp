@@ -122,4 +122,10 @@ std::string DecodeFileText(std::string bytes) {
   return bytes;
 }
 
+std::size_t CountCharacters(std::string_view text) {
+  std::size_t n = 0;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
 }  // namespace pellora

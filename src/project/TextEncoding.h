@@ -7,6 +7,8 @@ namespace pellora {
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
+// The characters of UTF-8 text: every byte that does not continue a character.
+std::size_t CountCharacters(std::string_view text);
 
 // Windows-1252 bytes as UTF-8. The five bytes that code page leaves
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the
