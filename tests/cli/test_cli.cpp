@@ -590,16 +590,16 @@ TEST_F(Cli, VerifyChecksHashesFromHashAndFromCrypt) {
   EXPECT_THAT(noFile.Err, HasSubstr("Can't open password file"));
 }
 
-// Each format's hash from "hash" is what "verify" takes, and only with its password.
+// The format and cost options reach the hash, and "verify" takes what "hash"
+// made, only with its password; each format's own text is the hashing
+// layer's test.
 TEST_F(Cli, HashAndVerifyEveryFormat) {
   const struct {
     std::vector<std::string> options;
     const char* pattern;
   } cases[] = {
       {{"--format", "bcrypt", "--cost", "4"}, R"(\$2y\$04\$[./0-9A-Za-z]{53})"},
-      {{"--format", "sha512"}, R"(\$6\$[./0-9A-Za-z]{16}\$[./0-9A-Za-z]{86})"},
       {{"--format", "sha256", "--cost", "1000"}, R"(\$5\$rounds=1000\$[./0-9A-Za-z]{16}\$[./0-9A-Za-z]{43})"},
-      {{"--format", "apr1"}, R"(\$apr1\$[./0-9A-Za-z]{8}\$[./0-9A-Za-z]{22})"},
       {{"--format", "des"}, "[0-9A-Za-z]{2}[./0-9A-Za-z]{11}"},
   };
   const fs::path file = root_.Path() / ".htpasswd";
