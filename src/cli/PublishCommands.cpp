@@ -15,6 +15,7 @@
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
 #include "platform/Files.h"
+#include "project/ProjectFile.h"
 
 namespace pellora::cli {
 
@@ -102,6 +103,29 @@ int RunSave(const std::string& directoryField, bool replace, const fs::path& fro
   return kExitRefused;
 }
 
+// Generates as the desktop program does, with the warnings and the
+// hashing's progress on standard error. The hashes made to be kept go back
+// into the project file, so that the next run does not make them again.
+bool Generate(Project& project, const fs::path& folder) {
+  Progress progress;
+  StdoutLog log;
+  GenerateOptions options;
+  options.Folder = folder;
+  options.Progress.Report = [&](std::size_t done, std::size_t total) {
+    progress.Count("Hashing passwords", done, total);
+  };
+  options.Warn = [&](std::string_view line) {
+    progress.Clear();
+    PrintError(TrimView(line));
+  };
+  const Generated made = WriteAccessFiles(project.Users, project.Settings, log, options);
+  progress.Clear();
+  if (made.KeptNewHashes && !SaveProjectFile(project.FileName, project.Users, project.Settings))
+    PrintError("The new password hashes could not be kept in " + project.FileName +
+               ": the next generate makes them again.");
+  return made.Written;
+}
+
 }  // namespace
 
 int CmdGenerate(const std::vector<std::string>& args) {
@@ -115,8 +139,7 @@ int CmdGenerate(const std::vector<std::string>& args) {
     if (!DirectoryExists(*dir)) return Refuse(kNoDirectory);
     out = *dir;
   }
-  StdoutLog log;
-  if (!WriteAccessFiles(project.Users, project.Settings, log, out)) return kExitRefused;
+  if (!Generate(project, out)) return kExitRefused;
   PrintLine("Password hash: " + DescribeHash(HashChoiceOf(project.Settings)));
   return kExitDone;
 }
@@ -150,8 +173,10 @@ int CmdPublish(const std::vector<std::string>& args) {
   const int timeoutMs = TimeoutMs(a);
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
-  if (project.Settings.ToFtpServer && !FillFromNetrc(project.Settings, a.Value("--netrc-file"))) return kExitRefused;
-  const ProjectSettings& settings = project.Settings;
+  // The login from .netrc is for this run only: the project file may be
+  // written back with the hashes generation keeps, and it must not take it in.
+  ProjectSettings settings = project.Settings;
+  if (settings.ToFtpServer && !FillFromNetrc(settings, a.Value("--netrc-file"))) return kExitRefused;
   if (auto refused = CheckGenerate(project.Users, settings)) return Refuse(*refused);
 
   // Every check of the publishing page runs before the generated files are
@@ -166,8 +191,7 @@ int CmdPublish(const std::vector<std::string>& args) {
     if (!DirectoryExists(directory)) return Refuse(kNoDirectory);
   }
 
-  StdoutLog log;
-  if (!WriteAccessFiles(project.Users, settings, log)) return kExitRefused;
+  if (!Generate(project, {})) return kExitRefused;
   if (!settings.ToFtpServer) return RunSave(settings.LocalDirectory, a.Has("--replace"), {});
   UploadInputs inputs;
   if (auto refused = CheckUpload(settings, std::nullopt, inputs)) return Refuse(*refused);

@@ -27,15 +27,20 @@ struct TUserList {
   std::string Email;
   std::string FullName;
   std::string Notes;
-  // A hash adopted from an existing .htpasswd, kept until a password is set;
-  // written as it stands for a user without a password.
+  // A hash adopted from an existing .htpasswd, kept until a password is set
+  // and written as it stands for a user without a password; or, with a
+  // digest, the hash a generation made from Password, written again while
+  // the digest still matches the password and the project's format.
   std::string Hash;
+  std::string HashDigest;
   TUserList* Prev = nullptr;
   TUserList* Next = nullptr;
 };
 
 // A user known only by a kept hash: the password that made it is unknown.
-inline bool HashOnly(const TUserList& user) { return user.Password.empty() && !user.Hash.empty(); }
+inline bool HashOnly(const TUserList& user) {
+  return user.Password.empty() && user.HashDigest.empty() && !user.Hash.empty();
+}
 
 // The project's users as one doubly linked list that owns its records; a
 // record stays at its address until it is unlinked. The list keeps name

@@ -1,5 +1,6 @@
 #include "generate/AccessFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_set>
 
@@ -94,55 +95,137 @@ std::string DescribeHash(const HashChoice& choice) {
   return text;
 }
 
-PasswordHasher HasherOf(const ProjectSettings& settings) {
-  const HashChoice choice = HashChoiceOf(settings);
-  return [choice](std::string_view password) { return HashPassword(choice.Format, choice.Cost, password); };
+namespace {
+
+void AppendLine(std::string& text, const TUserList& user, std::string_view hash) {
+  text.append(user.UserName).append(1, ':').append(hash).append("\r\n");
+}
+
+std::string NameList(const std::vector<std::string_view>& names) {
+  // A list of thousands would bury the log; the count says the rest.
+  constexpr std::size_t kNamed = 10;
+  std::string text;
+  for (std::size_t i = 0; i < std::min(names.size(), kNamed); ++i)
+    text += (i ? ", \"" : "\"") + Printable(names[i]) + '"';
+  if (names.size() > kNamed) text += " and " + std::to_string(names.size() - kNamed) + " more";
+  return text;
+}
+
+// What the operator should know about the passwords before publishing; the
+// passwords themselves never appear.
+std::vector<std::string> PasswordWarnings(const std::vector<TUserList*>& written, HashFormat format) {
+  std::vector<std::string_view> cutShort, empty;
+  bool hashedAsDes = false;
+  for (const TUserList* user : written) {
+    if (HashOnly(*user)) continue;
+    if (user->Password.empty()) empty.push_back(user->UserName);
+    if (format != HashFormat::Des) continue;
+    hashedAsDes = true;
+    // DES reads the first 8 bytes of a password and ignores the rest.
+    if (user->Password.size() > 8) cutShort.push_back(user->UserName);
+  }
+  std::vector<std::string> lines;
+  if (hashedAsDes)
+    lines.push_back("  Warning: DES hashes are not accepted by Apache on Windows; bcrypt works on every Apache 2.4");
+  if (!cutShort.empty())
+    lines.push_back("  Warning: DES uses only the first 8 characters of the passwords of " + NameList(cutShort));
+  if (!empty.empty()) lines.push_back("  Warning: users with an empty password: " + NameList(empty));
+  return lines;
+}
+
+}  // namespace
+
+std::vector<TUserList*> WrittenUsers(const UserList& users, std::vector<std::string>& leftOut) {
+  std::vector<TUserList*> written;
+  written.reserve(users.CountEnabledUsers());
+  // The server takes the first line of a name and never reads on, so a later
+  // user of the very same bytes (a second CSV import) could never log in.
+  std::unordered_set<std::string_view> names;
+  for (TUserList& user : users) {
+    if (user.Disabled) continue;
+    std::optional<std::string> reason = UnusableUserNameReason(user.UserName);
+    if (!reason && !names.insert(user.UserName).second) reason = "a user of the same name comes first";
+    if (reason) leftOut.push_back("  User \"" + Printable(user.UserName) + "\" left out: " + *reason);
+    else written.push_back(&user);
+  }
+  return written;
+}
+
+bool KeptHashFits(const TUserList& user, const HashChoice& choice) {
+  return !user.HashDigest.empty() && HashIsMadeAs(user.Hash, choice.Format, choice.Cost) &&
+         user.HashDigest == KeptHashDigest(user.Hash, user.Password);
 }
 
 HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash) {
   HtpasswdText out;
-  out.Text.reserve(users.CountEnabledUsers() * 32);
-  // The server takes the first line of a name and never reads on, so a later
-  // user of the very same bytes (a second CSV import) could never log in.
-  std::unordered_set<std::string_view> written;
-  for (const TUserList& user : users) {
-    if (user.Disabled) continue;
-    std::optional<std::string> reason = UnusableUserNameReason(user.UserName);
-    if (!reason && !written.insert(user.UserName).second) reason = "a user of the same name comes first";
-    if (reason) {
-      out.LeftOut.push_back("  User \"" + Printable(user.UserName) + "\" left out: " + *reason);
-      continue;
-    }
-    out.Text += user.UserName;
-    out.Text += ':';
-    if (HashOnly(user)) out.Text += user.Hash;  // adopted: the password is unknown
-    else out.Text += hash ? hash(user.Password) : HashPassword(user.Password);
-    out.Text += "\r\n";
+  const std::vector<TUserList*> written = WrittenUsers(users, out.LeftOut);
+  out.Text.reserve(written.size() * 32);
+  for (const TUserList* user : written) {
+    if (HashOnly(*user)) AppendLine(out.Text, *user, user->Hash);  // adopted: the password is unknown
+    else AppendLine(out.Text, *user, hash ? hash(user->Password) : HashPassword(user->Password));
   }
   return out;
 }
 
-bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, LogSink& log, const fs::path& folder,
-                      const PasswordHasher& hash) {
-  const fs::path htaccess = FileIn(folder, kHtaccessName);
-  const fs::path htpasswd = FileIn(folder, kHtpasswdName);
+Generated WriteAccessFiles(UserList& users, const ProjectSettings& settings, LogSink& log,
+                           const GenerateOptions& options) {
+  Generated result;
   log.Clear();
+  const HashChoice choice = HashChoiceOf(settings);
+  std::vector<std::string> leftOut;
+  const std::vector<TUserList*> written = WrittenUsers(users, leftOut);
+
+  // Only the passwords without a fitting kept hash are hashed, on every
+  // core: bcrypt at its usual cost takes tens of milliseconds each.
+  const bool keep = !options.Hash && choice.Format != HashFormat::Des;
+  std::vector<TUserList*> fresh;
+  std::vector<std::string_view> passwords;
+  for (TUserList* user : written) {
+    if (HashOnly(*user) || (keep && KeptHashFits(*user, choice))) continue;
+    fresh.push_back(user);
+    passwords.push_back(user->Password);
+  }
+  const PasswordHasher hasher = options.Hash ? options.Hash : [choice](std::string_view password) {
+    return HashPassword(choice.Format, choice.Cost, password);
+  };
+  std::optional<std::vector<std::string>> hashes = HashInParallel(passwords, hasher, options.Progress);
+  if (!hashes) {
+    log.AddLine("* Generate stopped: no file was written\r\n");
+    result.Stopped = true;
+    return result;
+  }
+
+  std::string htpasswdText;
+  htpasswdText.reserve(written.size() * 64);
+  for (std::size_t i = 0, next = 0; i < written.size(); ++i) {
+    const bool made = next < fresh.size() && fresh[next] == written[i];
+    AppendLine(htpasswdText, *written[i], made ? (*hashes)[next++] : written[i]->Hash);
+  }
+  if (keep) {
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+      fresh[i]->HashDigest = KeptHashDigest((*hashes)[i], fresh[i]->Password);
+      fresh[i]->Hash = std::move((*hashes)[i]);
+    }
+    result.KeptNewHashes = !fresh.empty();
+  }
 
   // .htaccess is published as it is and must be readable by the web server.
-  bool htaccessOk = WriteFileAtomic(htaccess, BuildHtaccess(settings), 0644, AtLink::Replace);
+  const bool htaccessOk =
+      WriteFileAtomic(FileIn(options.Folder, kHtaccessName), BuildHtaccess(settings), 0644, AtLink::Replace);
   log.AddLine(htaccessOk ? "* Generate .htaccess file ... OK!\r\n"
                          : "* Generate .htaccess file ... Error occurred!\r\n");
-
-  // The project's own hashes are made on every core; bcrypt at its usual
-  // cost takes tens of milliseconds each.
-  HtpasswdText passwd = hash ? BuildHtpasswd(users, hash) : *BuildHtpasswdInParallel(users, HasherOf(settings));
-  bool htpasswdOk = WriteFileAtomic(htpasswd, passwd.Text, 0600, AtLink::Replace);
+  const bool htpasswdOk = WriteFileAtomic(FileIn(options.Folder, kHtpasswdName), htpasswdText, 0600, AtLink::Replace);
   log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n"
                          : "* Generate .htpasswd file ... Error occurred!\r\n");
-  for (const std::string& line : passwd.LeftOut) log.AddLine(line);
-  if (!hash && HashChoiceOf(settings).UnknownFormat)
+  for (const std::string& line : PasswordWarnings(written, choice.Format)) {
+    if (options.Warn) options.Warn(line);
+    else log.AddLine(line);
+  }
+  for (const std::string& line : leftOut) log.AddLine(line);
+  if (!options.Hash && choice.UnknownFormat)
     log.AddLine("  Password hash \"" + Printable(TrimView(settings.PasswordHash)) + "\" is unknown: DES was used");
-  return htaccessOk && htpasswdOk;
+  result.Written = htaccessOk && htpasswdOk;
+  return result;
 }
 
 std::optional<fs::path> GeneratedFile(std::string_view name, const fs::path& folder) {

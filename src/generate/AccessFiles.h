@@ -10,6 +10,8 @@
 #include "core/Log.h"
 #include "core/ProjectSettings.h"
 #include "core/UserList.h"
+#include "generate/HashPool.h"
+#include "generate/Hashes.h"
 
 namespace pellora {
 
@@ -38,9 +40,6 @@ std::string AuthUserFileFolder(std::string_view serverPath, std::string_view aut
 // The whole .htaccess text, CR LF line ends. The fields are trimmed here.
 std::string BuildHtaccess(const ProjectSettings& settings);
 
-// Turns one password into the hash written after the name and colon.
-using PasswordHasher = std::function<std::string(std::string_view password)>;
-
 // The format and cost a project's settings hash with: an unknown format is
 // DES, a cost out of the format's range is clamped into it.
 struct HashChoice {
@@ -51,8 +50,6 @@ struct HashChoice {
 HashChoice HashChoiceOf(const ProjectSettings& settings);
 // "des", "apr1", "bcrypt (cost 10)", "sha512 (rounds 5000)".
 std::string DescribeHash(const HashChoice& choice);
-// Hashes with the project's format and cost.
-PasswordHasher HasherOf(const ProjectSettings& settings);
 
 struct HtpasswdText {
   std::string Text;
@@ -62,6 +59,14 @@ struct HtpasswdText {
   std::vector<std::string> LeftOut;
 };
 
+// The enabled users that get a line of .htpasswd, in list order; a log line
+// for each enabled user left out goes to leftOut.
+std::vector<TUserList*> WrittenUsers(const UserList& users, std::vector<std::string>& leftOut);
+
+// Whether the hash a user keeps from an earlier generation can be written
+// again: made by this program from this very password, in this format and cost.
+bool KeptHashFits(const TUserList& user, const HashChoice& choice);
+
 // One line per enabled user in list order, each password hashed afresh (with
 // HashPassword unless another hasher is given); a name gets one line only.
 HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {});
@@ -69,17 +74,37 @@ HtpasswdText BuildHtpasswd(const UserList& users, const PasswordHasher& hash = {
 // Why the server could never match this name, or nullopt when it can.
 std::optional<std::string> UnusableUserNameReason(std::string_view name);
 
-// Writes .htaccess and .htpasswd into folder (the working folder when empty),
-// hashed with the project's format unless another hasher is given,
-// each replaced atomically, .htpasswd readable by its owner only (a link in
-// the place of either is replaced, never written through), and reports
-// to log: Clear, then one line per file ("* Generate .htaccess file ... OK!\r\n"
-// or "... Error occurred!\r\n", the same for .htpasswd), then one line per
-// user left out, then, for a project naming an unknown password hash, a
-// line saying DES was used. Call it only after CheckGenerate found nothing; the caller
-// sets up and shows the log window. True when both files were written.
-bool WriteAccessFiles(const UserList& users, const ProjectSettings& settings, LogSink& log,
-                      const std::filesystem::path& folder = {}, const PasswordHasher& hash = {});
+// What a generation is given besides the users and the settings.
+struct GenerateOptions {
+  std::filesystem::path Folder;  // the working folder when empty
+  // Hashes instead of the project's format; nothing is then kept or reused.
+  PasswordHasher Hash = {};
+  HashRun Progress = {};  // hears how the hashing goes, and may stop it
+  // Takes each warning about the passwords; without it they go to the log.
+  std::function<void(std::string_view line)> Warn = {};
+};
+
+struct Generated {
+  bool Written = false;        // both files were written
+  bool Stopped = false;        // stopped while hashing: no file was touched
+  bool KeptNewHashes = false;  // users keep hashes made now: the project changed
+};
+
+// Writes .htaccess and .htpasswd into the folder, each replaced atomically,
+// .htpasswd readable by its owner only (a link in the place of either is
+// replaced, never written through). Every password is hashed before either
+// file is touched, on every core; a user keeps the hash made for it (not
+// for DES, which is always made afresh), and a later generation writes that
+// hash again as long as the password, the format and the cost are the same.
+// Reports to log: Clear, then one line per file ("* Generate .htaccess file
+// ... OK!\r\n" or "... Error occurred!\r\n", the same for .htpasswd), then
+// the warnings about the passwords (DES, passwords DES cuts short, empty
+// passwords; nothing is refused for them), then one line per user left out,
+// then, for a project naming an unknown password hash, a line saying DES was
+// used. A stopped run logs one line instead. Call it only after
+// CheckGenerate found nothing; the caller sets up and shows the log window.
+Generated WriteAccessFiles(UserList& users, const ProjectSettings& settings, LogSink& log,
+                           const GenerateOptions& options = {});
 
 // Where a generated file (kHtaccessName or kHtpasswdName) lies in folder (the
 // working folder when empty), or nullopt when it has not been generated there.

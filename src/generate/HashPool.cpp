@@ -59,17 +59,4 @@ std::optional<std::vector<std::string>> HashInParallel(const std::vector<std::st
   return hashes;
 }
 
-std::optional<HtpasswdText> BuildHtpasswdInParallel(const UserList& users, const PasswordHasher& hash,
-                                                    const HashRun& run) {
-  std::vector<std::string_view> passwords;
-  BuildHtpasswd(users, [&](std::string_view password) {
-    passwords.push_back(password);
-    return std::string();
-  });
-  std::optional<std::vector<std::string>> hashes = HashInParallel(passwords, hash, run);
-  if (!hashes) return std::nullopt;
-  std::size_t next = 0;
-  return BuildHtpasswd(users, [&](std::string_view) { return std::move((*hashes)[next++]); });
-}
-
 }  // namespace pellora

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "generate/AccessFiles.h"
+#include "generate/Hashes.h"
 
 namespace pellora {
 
@@ -14,8 +14,8 @@ namespace pellora {
 // caller's own thread: the window pumps its events in Report, so the log
 // window repaints and its Stop can be pressed.
 struct HashRun {
-  std::function<void(std::size_t done, std::size_t total)> Report;
-  std::function<bool()> Stopped;  // true: stop at once
+  std::function<void(std::size_t done, std::size_t total)> Report = {};
+  std::function<bool()> Stopped = {};  // true: stop at once
 };
 
 // Hashes every password with hash, on as many threads as the machine has
@@ -25,11 +25,5 @@ struct HashRun {
 std::optional<std::vector<std::string>> HashInParallel(const std::vector<std::string_view>& passwords,
                                                        const PasswordHasher& hash, const HashRun& run = {},
                                                        unsigned threads = 0);
-
-// BuildHtpasswd with every fresh hash made up front by HashInParallel, in
-// the order BuildHtpasswd asks for them: the same text, on every core.
-// Nothing when the run was stopped.
-std::optional<HtpasswdText> BuildHtpasswdInParallel(const UserList& users, const PasswordHasher& hash,
-                                                    const HashRun& run = {});
 
 }  // namespace pellora

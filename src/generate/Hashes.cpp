@@ -178,6 +178,20 @@ bool HashIsMadeAs(std::string_view hash, HashFormat format, long cost) {
   return false;
 }
 
+std::string KeptHashDigest(std::string_view hash, std::string_view password) {
+  std::string text;
+  text.reserve(hash.size() + 1 + password.size());
+  // The hash holds no line break, so the two parts cannot be shifted into each other.
+  text.append(hash).append(1, '\n').append(password);
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+  unsigned int size = 0;
+  if (!EVP_Digest(text.data(), text.size(), digest.data(), &size, EVP_sha256(), nullptr)) return {};
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned int i = 0; i < size; ++i) (out += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
+  return out;
+}
+
 bool IsKnownHash(std::string_view hash) {
   for (std::string_view prefix : {"$apr1$", "$1$", "{SHA}", "$2y$", "$2b$", "$2a$", "$5$", "$6$"})
     if (hash.starts_with(prefix)) return true;

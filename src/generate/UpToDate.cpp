@@ -28,10 +28,6 @@ std::vector<std::string_view> LinesOf(std::string_view text) {
   return lines;
 }
 
-// Stands for a fresh hash in the text Generate would write now; no line of
-// a generated file holds a control byte.
-constexpr std::string_view kFreshHash = "\x01";
-
 }  // namespace
 
 bool GeneratedFilesUpToDate(const UserList& users, const ProjectSettings& settings,
@@ -39,28 +35,25 @@ bool GeneratedFilesUpToDate(const UserList& users, const ProjectSettings& settin
   std::string htaccess, htpasswd;
   if (!ReadGenerated(kHtaccessName, folder, htaccess) || htaccess != BuildHtaccess(settings)) return false;
   if (!ReadGenerated(kHtpasswdName, folder, htpasswd)) return false;
-  // The text Generate would write now, with a mark where it would hash a
-  // password afresh (a kept, adopted hash it writes as it is). The file is
-  // current when it has the same lines, and each marked line's hash there
-  // still takes its user's password in the project's format and cost.
-  std::vector<std::string_view> passwords;
-  const HtpasswdText now = BuildHtpasswd(users, [&](std::string_view password) {
-    passwords.push_back(password);
-    return std::string(kFreshHash);
-  });
-  const std::vector<std::string_view> want = LinesOf(now.Text), have = LinesOf(htpasswd);
-  if (want.size() != have.size() || (!htpasswd.empty() && !htpasswd.ends_with("\r\n"))) return false;
+  // The file is current when it has a line for each user Generate would
+  // write, in the same order, each with the user's adopted hash as it is,
+  // or with a hash of the project's format and cost that takes the user's
+  // password (the hash the user keeps from that generation proves it at once).
+  std::vector<std::string> leftOut;
+  const std::vector<TUserList*> written = WrittenUsers(users, leftOut);
+  const std::vector<std::string_view> lines = LinesOf(htpasswd);
+  if (lines.size() != written.size() || (!htpasswd.empty() && !htpasswd.ends_with("\r\n"))) return false;
   const HashChoice choice = HashChoiceOf(settings);
-  std::size_t next = 0;
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    if (!want[i].ends_with(kFreshHash)) {
-      if (want[i] != have[i]) return false;
-      continue;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const TUserList& user = *written[i];
+    const std::string_view name = lines[i].substr(0, lines[i].find(':'));
+    if (name != user.UserName || name.size() == lines[i].size()) return false;
+    const std::string_view hash = lines[i].substr(name.size() + 1);
+    if (HashOnly(user)) {
+      if (hash != user.Hash) return false;
+    } else if (hash != user.Hash || !KeptHashFits(user, choice)) {
+      if (!HashIsMadeAs(hash, choice.Format, choice.Cost) || !VerifyPassword(hash, user.Password)) return false;
     }
-    const std::string_view name = want[i].substr(0, want[i].size() - kFreshHash.size());
-    if (!have[i].starts_with(name)) return false;
-    const std::string_view hash = have[i].substr(name.size());
-    if (!HashIsMadeAs(hash, choice.Format, choice.Cost) || !VerifyPassword(hash, passwords[next++])) return false;
   }
   return true;
 }

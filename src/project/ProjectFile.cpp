@@ -139,6 +139,7 @@ bool SaveProjectFile(const std::string& path, const UserList& users, const Proje
     ini.WriteString(section, "FULLNAME", user.FullName);
     ini.WriteString(section, "NOTES", EncodeNotes(user.Notes));
     if (!user.Hash.empty()) ini.WriteString(section, "HASH", user.Hash);
+    if (!user.HashDigest.empty()) ini.WriteString(section, "HASHDIGEST", user.HashDigest);
   }
   ini.WriteString(kGeneral, "USERCOUNT", std::to_string(n));
   for (const SettingRow& row : SettingRows()) {
@@ -172,6 +173,7 @@ bool LoadProjectFile(const std::string& path, UserList& users, ProjectSettings& 
       user.FullName = ini.ReadString(section, "FULLNAME", "");
       user.Notes = DecodeNotes(ini.ReadString(section, "NOTES", ""));
       user.Hash = ini.ReadString(section, "HASH", "");
+      user.HashDigest = ini.ReadString(section, "HASHDIGEST", "");
     } else if (++missing > kMaxMissingUserSections) {
       break;
     }

@@ -30,6 +30,10 @@ TFormLog::TFormLog(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::WindowStaysOn
   MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoLog->setUndoRedoEnabled(false);  // an undo stack would keep a second copy of every report
 
+  LblProgress = new QLabel(this);
+  LblProgress->setObjectName("LblProgress");
+  LblProgress->setGeometry(8, 210, 356, 29);
+
   BtnStop = new QPushButton(this);
   BtnStop->setObjectName("BtnStop");
   BtnStop->setGeometry(372, 210, 81, 29);

@@ -2,6 +2,7 @@
 #include <functional>
 #include <string_view>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -20,6 +21,7 @@ class TFormLog : public QWidget, public LogSink {
 
   QPlainTextEdit* MemoLog;
   QPushButton* BtnStop;
+  QLabel* LblProgress;
   QPushButton* BtnOk;
 
   // LogSink
@@ -31,6 +33,8 @@ class TFormLog : public QWidget, public LogSink {
   void AppendText(const QString& text);
   void AddLine(const char* text) { AddLine(std::string_view(text)); }
   void AppendText(const char* text) { AppendText(std::string_view(text)); }
+  // A line beside the buttons for how a long run goes; empty hides it.
+  void ShowProgress(const QString& text) { LblProgress->setText(text); }
   void SetStopEnabled(bool enabled) { BtnStop->setEnabled(enabled); }
   void SetCloseEnabled(bool enabled) { BtnOk->setEnabled(enabled); }
   // Shows the window in front and returns at once.

@@ -246,12 +246,15 @@ class TFormMain : public QMainWindow {
   TFtpClient FtpClient;  // the program's one FTP client, for every upload
   // The upload that drives FtpClient and reports into FormLog.
   Uploader& FtpUploader();
+  bool Generating() const { return generating_; }
 
  private:
   void WirePublishing();
   std::optional<std::string> BrowseForSaveDirectory();
   // Generate's checks, files and log; true when both files were written.
+  // The log window shows how the hashing goes and its Stop ends it.
   bool GenerateFiles();
+  bool generating_ = false;
   enum class BeforePublish { AsTheyAre, Regenerated, Cancelled };
   // Offers to generate again when the generated files no longer match the
   // users and options.

@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
+#include <QWindow>
 
 #include "core/ProjectSettings.h"
 #include "core/Text.h"
@@ -80,7 +81,7 @@ struct RestoreLogButtons {
   }
 };
 
-// Closing the main window while an upload waits would leave the program
+// Closing the main window while an upload waits (or passwords are hashed) would leave the program
 // running without a window until the server answers, which a silent server
 // never does; so once the window is really gone (the close may be refused),
 // the upload is stopped as if "Stop" had been pressed.
@@ -92,7 +93,7 @@ class StopUploadOnClose : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == &form_ && event->type() == QEvent::Close) {
       QTimer::singleShot(0, this, [this] {
-        if (form_.isVisible() || !form_.FormLog || !form_.FtpUploader().Running()) return;
+        if (form_.isVisible() || !form_.FormLog || !(form_.FtpUploader().Running() || form_.Generating())) return;
         form_.FormLog->BtnStopClick();
       });
     }
@@ -101,6 +102,36 @@ class StopUploadOnClose : public QObject {
 
  private:
   TFormMain& form_;
+};
+
+// While passwords are hashed the program's events run, so that the log
+// window repaints and its Stop can be pressed; the users being hashed must
+// not change meanwhile, so mouse and keys reach that window only.
+class InputOnlyTo : public QObject {
+ public:
+  explicit InputOnlyTo(QWidget& window) : window_(window) { qApp->installEventFilter(this); }
+  ~InputOnlyTo() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Wheel:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride:
+        if (auto* window = qobject_cast<QWindow*>(watched)) return window != window_.windowHandle();
+        if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() != &window_;
+        return true;  // a menu or shortcut action
+      default: return false;
+    }
+  }
+
+ private:
+  QWidget& window_;
 };
 
 }  // namespace
@@ -123,13 +154,34 @@ bool TFormMain::GenerateFiles() {
     ShowRefusal(*this, *refused);
     return false;
   }
-  if (!FormLog) return false;
-  FormLog->SetStopEnabled(false);
-  FormLog->SetCloseEnabled(true);
+  if (!FormLog || generating_) return false;
+  bool stopped = false;
+  FormLog->SetStopHandler([&stopped] { stopped = true; });
+  FormLog->SetStopEnabled(true);
+  FormLog->SetCloseEnabled(false);
   FormLog->Clear();
-  const bool written = WriteAccessFiles(project_.Users, Settings(), *FormLog);
   FormLog->ShowLog();
-  return written;
+  GenerateOptions options;
+  options.Progress.Report = [this](std::size_t done, std::size_t total) {
+    FormLog->ShowProgress(
+        total == 0 || done == total ? QString() : QStringLiteral("Hashing passwords: %1 of %2").arg(done).arg(total));
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  };
+  options.Progress.Stopped = [&stopped] { return stopped; };
+  Generated made;
+  {
+    RestoreLogButtons restore{*FormLog};
+    InputOnlyTo log(*FormLog);
+    generating_ = true;
+    made = WriteAccessFiles(project_.Users, Settings(), *FormLog, options);
+    generating_ = false;
+  }
+  FormLog->SetStopHandler({});
+  FormLog->ShowProgress({});
+  // The hashes kept for the next generation are part of the project now.
+  if (made.KeptNewHashes) project_.Modified = true;
+  FormLog->ShowLog();
+  return made.Written;
 }
 
 void TFormMain::BtnGenerateClick() { GenerateFiles(); }

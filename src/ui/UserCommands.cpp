@@ -92,7 +92,7 @@ void UserCommands::EditUser() {
   // In place: the record keeps its position whatever its new name.
   users_.RenameUser(*user, std::move(fields.UserName));
   // A new password replaces an adopted hash; an empty one keeps it.
-  if (!fields.Password.empty()) user->Hash.clear();
+  if (!fields.Password.empty() && HashOnly(*user)) user->Hash.clear();
   user->Password = std::move(fields.Password);
   user->Disabled = fields.Disabled;
   user->Email = std::move(fields.Email);

@@ -505,7 +505,10 @@ TEST_F(Cli, GenerateWritesWhatTheDesktopGeneratorWrites) {
   Result r = Run({"generate", project_});
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Out, "* Generate .htaccess file ... OK!\n\n* Generate .htpasswd file ... OK!\n\nPassword hash: des\n");
-  EXPECT_EQ(r.Err, "");
+  EXPECT_EQ(r.Err,
+            "Warning: DES hashes are not accepted by Apache on Windows; bcrypt works on every Apache 2.4\n"
+            "Warning: DES uses only the first 8 characters of the passwords of \"bob\"\n"
+            "Warning: users with an empty password: \"adam\"\n");
 
   // The desktop program's generator on the same project, in another folder.
   UserList users;
@@ -513,7 +516,7 @@ TEST_F(Cli, GenerateWritesWhatTheDesktopGeneratorWrites) {
   ASSERT_TRUE(LoadProjectFile(project_, users, read));
   TempDir desktop;
   testing::StringLog log;
-  ASSERT_TRUE(WriteAccessFiles(users, read, log, desktop.Path()));
+  ASSERT_TRUE(WriteAccessFiles(users, read, log, {.Folder = desktop.Path()}).Written);
   EXPECT_EQ(ReadFile(WorkFile(".htaccess")), ReadFile(desktop.Path() / ".htaccess"));
 
   const std::vector<std::string> ours = Lines(ReadFile(WorkFile(".htpasswd")));
@@ -529,6 +532,14 @@ TEST_F(Cli, GenerateWritesWhatTheDesktopGeneratorWrites) {
     EXPECT_EQ(ours[i].size(), name.size() + 1 + 13 + 1);
     EXPECT_EQ(Crypt(passwords[i], hash), hash) << name;
   }
+
+  // The hashes of a format other than DES are kept in the project, so the
+  // next run writes them again instead of making them anew.
+  ASSERT_EQ(Run({"set", project_, "PASSWORDHASH", "apr1"}).Status, 0);
+  ASSERT_EQ(Run({"generate", project_}).Status, 0);
+  const std::string kept = ReadFile(WorkFile(".htpasswd"));
+  EXPECT_EQ(Run({"generate", project_}).Err, "Warning: users with an empty password: \"adam\"\n");
+  EXPECT_EQ(ReadFile(WorkFile(".htpasswd")), kept);
 }
 
 TEST_F(Cli, GenerateOutWritesIntoThatFolderOnly) {

@@ -75,6 +75,8 @@ class Publish : public testing::CliTest {
     settings_.FtpHost = "127.0.0.1";
     settings_.FtpUser = "web";
     settings_.FtpPassword = "s3cret";
+    // A format the project keeps its hashes of: publish writes the project back.
+    settings_.PasswordHash = "apr1";
   }
 
   // Starts the server and points the project at it.
@@ -191,6 +193,11 @@ TEST_F(Publish, AnEmptyUserOrPasswordIsTakenFromAPrivateNetrc) {
       Result r = Run(args);
       EXPECT_EQ(r.Status, c.status) << command << " " << c.text << c.mode;
       EXPECT_EQ(r.Err, c.err) << command << " " << c.text << c.mode;
+      UserList users;
+      ProjectSettings stored;
+      ASSERT_TRUE(LoadProjectFile(project_, users, stored));
+      EXPECT_EQ(stored.FtpUser + ":" + stored.FtpPassword, c.user + ":" + c.password)
+          << "the login from .netrc stays out of the project";
     }
   }
 }

@@ -4,8 +4,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/Files.h"
 #include "common/Logs.h"
@@ -286,6 +289,9 @@ TEST(Htpasswd, NamesTheServerCannotMatchAreLeftOutAndReported) {
 
 // --- writing both files ---------------------------------------------------------
 
+constexpr const char* kDesWarning =
+    "line:  Warning: DES hashes are not accepted by Apache on Windows; bcrypt works on every Apache 2.4";
+
 class WriteFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -300,9 +306,9 @@ class WriteFiles : public ::testing::Test {
 };
 
 TEST_F(WriteFiles, WritesBothFilesAndLogsInOrder) {
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Hash = FakeHash}).Written);
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
-                                     "line:* Generate .htpasswd file ... OK!\r\n"));
+                                     "line:* Generate .htpasswd file ... OK!\r\n", kDesWarning));
   EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), BuildHtaccess(settings));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
   EXPECT_EQ(Mode(dir.Path() / ".htpasswd"), 0600u);
@@ -328,7 +334,7 @@ TEST_F(WriteFiles, HashesWithTheProjectsFormat) {
     SCOPED_TRACE(c.format);
     settings.PasswordHash = c.format;
     settings.HashCost = c.cost;
-    ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path()}).Written);
     const std::vector<std::string> lines = Lines(ReadFile(dir.Path() / ".htpasswd"));
     ASSERT_EQ(lines.size(), 2u);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -341,12 +347,91 @@ TEST_F(WriteFiles, HashesWithTheProjectsFormat) {
   }
 }
 
+// Warnings name users, never passwords, and count only users whose password
+// is hashed now: an adopted hash has none to warn about.
+TEST_F(WriteFiles, WarningsAboutThePasswordsFollowTheTwoGenerateLines) {
+  users.AppendUser(User("long", "123456789"));
+  users.AppendUser(User("", ""));  // left out: no warning of its own
+  users.AppendUser(User("none", ""));
+  users.AppendUser(User("off", "", true));
+  TUserList adopted = User("kept", "");
+  adopted.Hash = "$apr1$salt$hash";
+  users.AppendUser(adopted);
+  for (int i = 0; i < 11; ++i) users.AppendUser(User("e" + std::to_string(i), ""));
+  const std::string empty =
+      "  Warning: users with an empty password: \"none\", \"e0\", \"e1\", \"e2\", \"e3\", "
+      "\"e4\", \"e5\", \"e6\", \"e7\", \"e8\" and 2 more";
+  std::vector<std::string> warned;
+  const auto warn = [&](std::string_view line) { warned.emplace_back(line); };
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Warn = warn}).Written);
+  EXPECT_THAT(warned,
+              ElementsAre(std::string(kDesWarning).substr(5),
+                          "  Warning: DES uses only the first 8 characters of the passwords of \"long\"", empty));
+  EXPECT_EQ(log.calls.size(), 4u) << "the warnings went elsewhere; the left-out user stays in the log";
+
+  warned.clear();
+  settings.PasswordHash = "apr1";
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Warn = warn}).Written);
+  EXPECT_THAT(warned, ElementsAre(empty));
+}
+
+// A user keeps the hash made for it, and the next generation writes it again
+// until its password, the format or the cost changes; DES and a stopped run
+// keep nothing.
+TEST_F(WriteFiles, KeptHashesAreWrittenAgainUntilThePasswordFormatOrCostChanges) {
+  settings.PasswordHash = "bcrypt";
+  settings.HashCost = "4";
+  const auto generate = [&] {
+    const Generated made = WriteAccessFiles(users, settings, log, {.Folder = dir.Path()});
+    EXPECT_TRUE(made.Written);
+    return std::pair(Lines(ReadFile(dir.Path() / ".htpasswd")), made.KeptNewHashes);
+  };
+  const auto [first, keptFirst] = generate();
+  EXPECT_TRUE(keptFirst);
+  EXPECT_EQ(users.First()->Hash, first[0].substr(5));
+  EXPECT_EQ(users.First()->HashDigest, KeptHashDigest(users.First()->Hash, "c-pass"));
+  EXPECT_THAT(generate(), ::testing::Pair(first, false));
+
+  users.First()->Password = "changed";
+  const auto [second, keptSecond] = generate();
+  EXPECT_TRUE(keptSecond);
+  EXPECT_NE(second[0], first[0]);
+  EXPECT_TRUE(VerifyPassword(second[0].substr(5), "changed"));
+  EXPECT_EQ(second[1], first[1]);
+
+  settings.HashCost = "5";
+  const auto [third, keptThird] = generate();
+  EXPECT_TRUE(third[0].starts_with("carl:$2y$05$") && third[1].starts_with("abe:$2y$05$")) << third[0];
+
+  const std::string keptHash = users.First()->Hash;
+  settings.PasswordHash = "des";
+  EXPECT_THAT(generate(), ::testing::Field(&std::pair<std::vector<std::string>, bool>::second, false));
+  EXPECT_EQ(users.First()->Hash, keptHash) << "DES keeps nothing";
+
+  log.calls.clear();
+  settings.PasswordHash = "bcrypt";
+  users.First()->Password = "again";
+  testing::WriteFile(dir.Path() / ".htpasswd", "old");
+  // The hashing holds until Stop is asked for, as a long bcrypt run would.
+  std::atomic<bool> stop{false};
+  const auto slow = [&](std::string_view) {
+    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return std::string("x");
+  };
+  const Generated stopped = WriteAccessFiles(
+      users, settings, log, {.Folder = dir.Path(), .Hash = slow, .Progress = {.Stopped = [&] { return stop = true; }}});
+  EXPECT_TRUE(stopped.Stopped && !stopped.Written && !stopped.KeptNewHashes);
+  EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate stopped: no file was written\r\n"));
+  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "old");
+  EXPECT_EQ(users.First()->Hash, keptHash);
+}
+
 TEST_F(WriteFiles, SecondGenerationKeepsHtaccessAndRehashes) {
   for (int i = 0; i < 8; ++i) users.AppendUser(User("user" + std::to_string(i), "same"));
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path()}).Written);
   std::string htaccess1 = ReadFile(dir.Path() / ".htaccess");
   std::vector<std::string> first = Lines(ReadFile(dir.Path() / ".htpasswd"));
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path()}).Written);
   EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), htaccess1);
   std::vector<std::string> second = Lines(ReadFile(dir.Path() / ".htpasswd"));
   ASSERT_EQ(first.size(), 10u);
@@ -364,9 +449,9 @@ TEST_F(WriteFiles, SecondGenerationKeepsHtaccessAndRehashes) {
 TEST_F(WriteFiles, LeftOutUsersFollowTheHtpasswdLine) {
   users.AppendUser(User("a:b", "x"));
   users.AppendUser(User("", ""));
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Hash = FakeHash}).Written);
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
-                                     "line:* Generate .htpasswd file ... OK!\r\n",
+                                     "line:* Generate .htpasswd file ... OK!\r\n", kDesWarning,
                                      "line:  User \"a:b\" left out: a name with \":\" cannot log in",
                                      "line:  User \"\" left out: an empty name cannot log in"));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd").find(":<>"), std::string::npos);
@@ -374,24 +459,24 @@ TEST_F(WriteFiles, LeftOutUsersFollowTheHtpasswdLine) {
 
 TEST_F(WriteFiles, FailureOfEitherFileIsLoggedAndTheOtherStillWritten) {
   fs::create_directory(dir.Path() / ".htpasswd");
-  EXPECT_FALSE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_FALSE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Hash = FakeHash}).Written);
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... OK!\r\n",
-                                     "line:* Generate .htpasswd file ... Error occurred!\r\n"));
+                                     "line:* Generate .htpasswd file ... Error occurred!\r\n", kDesWarning));
   EXPECT_EQ(ReadFile(dir.Path() / ".htaccess"), BuildHtaccess(settings));
 
   fs::remove(dir.Path() / ".htpasswd");
   fs::remove(dir.Path() / ".htaccess");
   fs::create_directory(dir.Path() / ".htaccess");
   log.calls.clear();
-  EXPECT_FALSE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  EXPECT_FALSE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Hash = FakeHash}).Written);
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate .htaccess file ... Error occurred!\r\n",
-                                     "line:* Generate .htpasswd file ... OK!\r\n"));
+                                     "line:* Generate .htpasswd file ... OK!\r\n", kDesWarning));
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
 }
 
 TEST_F(WriteFiles, ReplacesOlderFilesWhole) {
   testing::WriteFile(dir.Path() / ".htpasswd", std::string(5000, 'x'));
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path(), FakeHash));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path(), .Hash = FakeHash}).Written);
   EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "carl:<c-pass>\r\nabe:<a-pass>\r\n");
 }
 
@@ -402,7 +487,7 @@ TEST_F(WriteFiles, DefaultsToTheWorkingFolderAndPreviewFindsEachFileOnItsOwn) {
   const fs::path work = dir.Path() / "Quarnet Software" / "Pellora";
 
   EXPECT_FALSE(GeneratedFile(kHtaccessName));
-  ASSERT_TRUE(WriteAccessFiles(users, settings, log));
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log).Written);
   EXPECT_EQ(ReadFile(work / ".htpasswd"), ReadFile(work / ".htpasswd"));
   EXPECT_TRUE(fs::is_regular_file(work / ".htaccess"));
   fs::remove(work / ".htpasswd");

@@ -293,7 +293,7 @@ class ApacheTest : public ::testing::Test {
       ASSERT_EQ(CheckGenerate(users, settings), std::nullopt);
     }
     testing::RecordingLog log;
-    ASSERT_TRUE(WriteAccessFiles(users, settings, log, work));
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = work}).Written);
     LocalSavePrompts prompts;
     prompts.AskReplace = [](const std::string&) { return true; };
     for (const fs::path& to : {members, passwords}) {
@@ -354,6 +354,10 @@ TEST_F(ApacheTest, OnlyTheFirstEightCharactersOfAPasswordCount) {
 }
 
 TEST_F(ApacheTest, EveryPasswordHashLetsItsUsersInWithTheirPasswordOnly) {
+  TUserList adopted;  // from a file made elsewhere: written as it was adopted
+  adopted.UserName = "kept";
+  adopted.Hash = "{SHA}W6ph5Mm5Pz8GgiULbPgzG37mj9g=";  // of "password"
+  users.AppendUser(adopted);
   for (const char* format : {"bcrypt", "sha512", "sha256", "apr1"}) {
     SCOPED_TRACE(format);
     settings.PasswordHash = format;
@@ -364,6 +368,8 @@ TEST_F(ApacheTest, EveryPasswordHashLetsItsUsersInWithTheirPasswordOnly) {
     EXPECT_EQ(StatusFor("longpass", "abcdefghXYZ"), 200) << Diagnose();
     EXPECT_EQ(StatusFor("longpass", "abcdefgh"), 401) << "every character counts";
     EXPECT_EQ(StatusFor("anna", "Secret2"), 401);
+    EXPECT_EQ(StatusFor("kept", "password"), 200) << Diagnose();
+    EXPECT_EQ(StatusFor("kept", "Password"), 401);
   }
 }
 

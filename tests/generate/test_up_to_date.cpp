@@ -43,10 +43,26 @@ TEST(GeneratedFilesUpToDate, OnlyAChangeThatReachesTheFilesMakesThemStale) {
     users.AppendUser(adopted);
     users.AppendUser(testing::User("bob", "pw2"));
     ProjectSettings settings;
-    ASSERT_TRUE(WriteAccessFiles(users, settings, log, dir.Path()));
+    ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path()}).Written);
     c.apply(users, settings);
     EXPECT_EQ(GeneratedFilesUpToDate(users, settings, dir.Path()), c.upToDate);
   }
+  // A bcrypt file is proved current by the hashes the users keep, and by
+  // the slow check when what they keep no longer tells.
+  testing::TempDir dir;
+  testing::StringLog log;
+  UserList users;
+  users.AppendUser(testing::User("ann", "pw"));
+  ProjectSettings settings;
+  settings.PasswordHash = "bcrypt";
+  settings.HashCost = "4";
+  ASSERT_TRUE(WriteAccessFiles(users, settings, log, {.Folder = dir.Path()}).Written);
+  EXPECT_TRUE(GeneratedFilesUpToDate(users, settings, dir.Path()));
+  users.First()->HashDigest = "lost";
+  EXPECT_TRUE(GeneratedFilesUpToDate(users, settings, dir.Path()));
+  users.First()->Password = "new";
+  EXPECT_FALSE(GeneratedFilesUpToDate(users, settings, dir.Path()));
+
   testing::TempDir none;
   EXPECT_FALSE(GeneratedFilesUpToDate(UserList{}, ProjectSettings{}, none.Path()));
 }

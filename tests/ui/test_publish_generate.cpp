@@ -2,6 +2,7 @@
 // the page and field a refusal shows, what reaches the log window and when it
 // is shown, and the folder dialog's effect on the project.
 #include <QTemporaryDir>
+#include <QTimer>
 #include <filesystem>
 #include <string>
 
@@ -22,6 +23,9 @@ std::string Read(const fs::path& path) {
 }
 
 void Write(const fs::path& path, const std::string& text) { pellora::WriteFileAtomic(path, text); }
+
+const QString kDesWarning =
+    "  Warning: DES hashes are not accepted by Apache on Windows; bcrypt works on every Apache 2.4";
 
 class Generate : public PublishWindow {};
 
@@ -106,11 +110,11 @@ TEST_F(Generate, WritesBothFilesFromTheFieldsAndShowsTheReport) {
 
   Click(form->BtnGenerate);
 
-  EXPECT_EQ(log->Lines(),
-            (QStringList{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", ""}));
+  EXPECT_EQ(log->Lines(), (QStringList{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", "",
+                                       kDesWarning, "  Warning: users with an empty password: \"carl\""}));
   EXPECT_TRUE(log->isVisible());
   ExpectLogAtRest();
-  EXPECT_FALSE(form->Model().Modified);
+  EXPECT_FALSE(form->Model().Modified) << "DES keeps no hashes";
   EXPECT_EQ(form->CurrentStep, 2);
   EXPECT_TRUE(prompts.Asked().empty());
 
@@ -123,6 +127,38 @@ TEST_F(Generate, WritesBothFilesFromTheFieldsAndShowsTheReport) {
   EXPECT_TRUE(htpasswd.starts_with("ann:")) << htpasswd;
   EXPECT_NE(htpasswd.find("\r\ncarl:"), std::string::npos) << htpasswd;
   EXPECT_EQ(htpasswd.find("bob"), std::string::npos) << htpasswd;
+}
+
+// A long hashing run shows how far it is, and Stop ends it with nothing
+// written; a finished run that keeps hashes changes the project.
+TEST_F(Generate, StopEndsALongHashingRunAndNothingIsWritten) {
+  for (int i = 0; i < 40; ++i) AddUser("user" + std::to_string(i), "pw");
+  form->CmbPasswordHash->setCurrentIndex(form->CmbPasswordHash->findData("bcrypt"));
+  form->EdtHashCost->setText("13");
+  form->ShowStep(2);
+  form->Model().Modified = false;
+  QString progress;
+  QTimer::singleShot(300, log.get(), [&] {
+    progress = log->LblProgress->text();
+    QTest::mouseClick(form->BtnGenerate, Qt::LeftButton);  // the main window takes no input meanwhile
+    Click(log->BtnStop);
+  });
+  Click(form->BtnGenerate);
+  EXPECT_TRUE(progress.startsWith("Hashing passwords: ")) << progress.toStdString();
+  EXPECT_TRUE(progress.endsWith(" of 40")) << progress.toStdString();
+  EXPECT_EQ(log->Lines(), (QStringList{"* Generate stopped: no file was written", ""}));
+  EXPECT_TRUE(log->LblProgress->text().isEmpty());
+  ExpectLogAtRest();
+  EXPECT_FALSE(fs::exists(Working(".htpasswd")));
+  EXPECT_FALSE(form->Model().Modified);
+
+  form->Users().ClearUsers();
+  AddUser("ann", "pw");
+  form->EdtHashCost->setText("4");
+  form->Model().Modified = false;
+  Click(form->BtnGenerate);
+  EXPECT_TRUE(fs::exists(Working(".htpasswd")));
+  EXPECT_TRUE(form->Model().Modified) << "the kept hash is part of the project";
 }
 
 TEST_F(Generate, EachPreviewOpensItsOwnFileOrWarnsAndFocusesGenerate) {
@@ -227,7 +263,8 @@ TEST_F(SaveNow, FilesOlderThanTheUsersAreOfferedForGeneratingAgain) {
     Click(form->BtnSaveNow);
     EXPECT_EQ(prompts.LastAsked().text,
               "The user list or the options changed after the files were generated. Generate them again first?");
-    const QStringList generated{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", ""};
+    const QStringList generated{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", "",
+                                kDesWarning};
     switch (answer) {
       case Button::Yes:
         EXPECT_EQ(log->Lines(), generated + Report("OK!", "OK!"));

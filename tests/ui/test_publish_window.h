@@ -69,7 +69,7 @@ class PublishWindow : public ::testing::Test {
   // The generated files of the window's project as it stands.
   void GenerateForTheWindow() {
     pellora::testing::StringLog ignored;
-    ASSERT_TRUE(pellora::WriteAccessFiles(form->Users(), form->Settings(), ignored));
+    ASSERT_TRUE(pellora::WriteAccessFiles(form->Users(), form->Settings(), ignored).Written);
   }
 
   void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
