@@ -150,12 +150,12 @@ int CmdSet(const std::vector<std::string>& args) {
     if (row->Flag) project.Settings.*row->Flag = value == "1";
     else project.Settings.*row->Text = value;
   }
-  // A cost is checked against the format it ends up with, whichever of the two was given.
+  // A cost is fitted to the format it ends up with, whichever of the two was given.
   const bool hashChanged = std::ranges::any_of(changes, [](const auto& change) {
     return change.first->Id == Field::PasswordHash || change.first->Id == Field::HashCost;
   });
   if (hashChanged)
-    if (std::optional<Refusal> refused = RefuseHashCost(project.Settings)) return Refuse(refused->Text);
+    if (std::optional<std::string> note = ClampHashCost(project.Settings)) PrintError(*note);
   if (project.Settings == before) return kExitDone;
   return SaveProject(project) ? kExitDone : kExitRefused;
 }

@@ -134,18 +134,17 @@ std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field settin
   return std::nullopt;
 }
 
-std::optional<Refusal> RefuseHashCost(const ProjectSettings& settings) {
-  if (std::optional<Refusal> refused = RefuseValue(settings, Field::HashCost)) return refused;
-  const std::string_view cost = TrimView(settings.HashCost);
+std::optional<std::string> ClampHashCost(ProjectSettings& settings) {
+  if (RefuseValue(settings, Field::HashCost)) return std::nullopt;
+  const std::string cost = Trim(settings.HashCost);
   const HashFormat format = ParseHashFormat(TrimView(settings.PasswordHash)).value_or(HashFormat::Des);
   const CostRange range = CostRangeOf(format);
   if (cost.empty() || range.Max == 0) return std::nullopt;
-  const long value = std::stol(std::string(cost));
+  const long value = std::stol(cost);
   if (value >= range.Min && value <= range.Max) return std::nullopt;
-  return Refusal{Field::HashCost,
-                 std::string("A ") + HashFormatName(format) + " cost must be from " + std::to_string(range.Min) +
-                     " to " + std::to_string(range.Max) + ", not " + std::string(cost) + ".",
-                 kErrorCaption};
+  settings.HashCost = std::to_string(EffectiveCost(format, cost));
+  return std::string("A ") + HashFormatName(format) + " cost must be from " + std::to_string(range.Min) + " to " +
+         std::to_string(range.Max) + ": " + cost + " was changed to " + settings.HashCost + ".";
 }
 
 }  // namespace pellora

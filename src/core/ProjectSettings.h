@@ -103,9 +103,10 @@ struct Refusal {
 std::optional<Refusal> RefuseMissing(const ProjectSettings& settings, Field setting);
 // The row's Check refusal of the setting's trimmed value.
 std::optional<Refusal> RefuseValue(const ProjectSettings& settings, Field setting);
-// The refusal of a hash cost outside the range of the project's format
-// (the row's check alone lets through any cost one format takes). A format
-// without a cost ignores it.
-std::optional<Refusal> RefuseHashCost(const ProjectSettings& settings);
+// A hash cost outside the range of the project's format (the row's check
+// lets through any number) is clamped into the range, in settings, and the
+// note says so; nothing when the cost fits, is no number, or the format
+// takes none.
+std::optional<std::string> ClampHashCost(ProjectSettings& settings);
 
 }  // namespace pellora

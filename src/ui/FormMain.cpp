@@ -224,6 +224,9 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
   connect(PageControlMain, &QTabWidget::currentChanged, this, &TFormMain::PageControlMainChange);
 
   BindSettings();
+  // After the binding, so that the model holds the new choice when it is shown.
+  connect(CmbPasswordHash, &QComboBox::currentIndexChanged, this, [this] { ShowHashChoice(); });
+  connect(EdtHashCost, &QLineEdit::editingFinished, this, [this] { ShowHashChoice(); });
   connect(RdoFtpServer, &QRadioButton::clicked, this, &TFormMain::RdoFtpServerClick);
   connect(RdoLocalHardDisk, &QRadioButton::clicked, this, &TFormMain::RdoLocalHardDiskClick);
   connect(RdoFtpServer, &QRadioButton::toggled, this, [this](bool on) { SetUploadMode(on); });
@@ -472,7 +475,6 @@ QWidget* TFormMain::BuildOptionsPage() {
   hash->addWidget(LblHashNote, 1);
   column->addLayout(hash);
   column->addStretch(1);
-  connect(CmbPasswordHash, &QComboBox::currentIndexChanged, this, [this] { ShowHashChoice(); });
   return page;
 }
 
@@ -766,6 +768,8 @@ void TFormMain::ShowHashChoice() {
   const CostRange cost = CostRangeOf(format);
   EdtHashCost->setEnabled(cost.Max > 0);
   EdtHashCost->setPlaceholderText(cost.Max > 0 ? QString::number(cost.Default) : QString());
+  // The cost that will be used is the one shown.
+  if (ClampHashCost(project_.Settings)) EdtHashCost->setText(Q(project_.Settings.HashCost));
   switch (format) {
     case HashFormat::Des: LblHashNote->setText("DES: Unix only, first 8 characters count"); break;
     case HashFormat::Bcrypt: LblHashNote->setText("bcrypt: every Apache 2.4"); break;

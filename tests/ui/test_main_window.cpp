@@ -497,6 +497,15 @@ TEST_F(MainWindow, ThePasswordHashChoiceFollowsTheProject) {
   EXPECT_EQ(form->Settings().PasswordHash, "apr1");
   EXPECT_TRUE(form->Model().Modified);
   EXPECT_EQ(form->LblHashNote->text(), "apr1: every Apache, an old MD5 hash");
+
+  // A cost out of the format's range is clamped, and the field shows the cost used.
+  form->CmbPasswordHash->setCurrentIndex(form->CmbPasswordHash->findText("bcrypt"));
+  form->EdtHashCost->setText("99");
+  emit form->EdtHashCost->editingFinished();
+  EXPECT_EQ(form->EdtHashCost->text(), "17");
+  EXPECT_EQ(form->Settings().HashCost, "17");
+  form->CmbPasswordHash->setCurrentIndex(form->CmbPasswordHash->findText("sha512"));
+  EXPECT_EQ(form->EdtHashCost->text(), "1000");
 }
 
 TEST(MainWindowStartUp, ALastStateProjectNamesTheWindow) {
