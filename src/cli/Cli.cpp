@@ -31,7 +31,8 @@ Projects:
       change settings by those names (any case); a flag (REDIRECTERROR,
       TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535,
       PASSWORDHASH des, bcrypt, sha512, sha256 or apr1, HASHCOST the cost
-      of that format (see hash; empty: its default); a value is
+      of that format (see hash; empty: its default; a cost out of the
+      format's range is changed to the nearest it takes, with a note); a value is
       refused with the desktop program's text where it refuses one, and
       when it holds a line break, is not UTF-8 or is longer than 2047
       characters; --ftp-password-stdin reads FTPPASSWORD from standard input
@@ -43,7 +44,11 @@ Publishing:
       project's publishing page chooses (--replace: see save)
   generate PROJECT.htp [--out DIR]
       write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
-      and print the password hash it used, as in Password hash: bcrypt (cost 10)
+      and print the password hash it used, as in Password hash: bcrypt (cost 10);
+      warnings about the passwords (des, passwords des cuts short, empty
+      ones) go to standard error; the hashes made in a format other than
+      des are kept in the project file, and the next generate writes them
+      again while the password, format and cost stay the same
   upload PROJECT.htp [--from DIR] [--timeout S] [--netrc-file FILE]
       upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
       (default DIR: the working folder); every wait for the server ends
