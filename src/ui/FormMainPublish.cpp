@@ -106,11 +106,12 @@ class StopUploadOnClose : public QObject {
 
 // While passwords are hashed the program's events run, so that the log
 // window repaints and its Stop can be pressed; the users being hashed must
-// not change meanwhile, so mouse and keys reach that window only.
-class InputOnlyTo : public QObject {
+// not change meanwhile, so the main window takes no mouse or keys. Other
+// windows (the log, a question on closing) still do.
+class BlockInput : public QObject {
  public:
-  explicit InputOnlyTo(QWidget& window) : window_(window) { qApp->installEventFilter(this); }
-  ~InputOnlyTo() override { qApp->removeEventFilter(this); }
+  explicit BlockInput(QWidget& window) : window_(window) { qApp->installEventFilter(this); }
+  ~BlockInput() override { qApp->removeEventFilter(this); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -123,9 +124,9 @@ class InputOnlyTo : public QObject {
       case QEvent::Wheel:
       case QEvent::Shortcut:
       case QEvent::ShortcutOverride:
-        if (auto* window = qobject_cast<QWindow*>(watched)) return window != window_.windowHandle();
-        if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() != &window_;
-        return true;  // a menu or shortcut action
+        if (auto* window = qobject_cast<QWindow*>(watched)) return window == window_.windowHandle();
+        if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == &window_;
+        return event->type() == QEvent::Shortcut;  // the main window's menu commands
       default: return false;
     }
   }
@@ -171,7 +172,7 @@ bool TFormMain::GenerateFiles() {
   Generated made;
   {
     RestoreLogButtons restore{*FormLog};
-    InputOnlyTo log(*FormLog);
+    BlockInput busy(*this);
     generating_ = true;
     made = WriteAccessFiles(project_.Users, Settings(), *FormLog, options);
     generating_ = false;
