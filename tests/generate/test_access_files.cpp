@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -381,38 +382,37 @@ TEST_F(WriteFiles, WarningsAboutThePasswordsFollowTheTwoGenerateLines) {
 TEST_F(WriteFiles, KeptHashesAreWrittenAgainUntilThePasswordFormatOrCostChanges) {
   settings.PasswordHash = "bcrypt";
   settings.HashCost = "4";
-  const auto generate = [&] {
-    const Generated made = WriteAccessFiles(users, settings, log, {.Folder = dir.Path()});
-    EXPECT_TRUE(made.Written);
-    return std::pair(Lines(ReadFile(dir.Path() / ".htpasswd")), made.KeptNewHashes);
+  const struct {
+    const char* step;
+    std::function<void()> change;
+    bool carlAnew, abeAnew;
+  } steps[] = {
+      {"first", [] {}, true, true},
+      {"nothing changed", [] {}, false, false},
+      {"a password", [&] { users.First()->Password = "changed"; }, true, false},
+      {"the cost", [&] { settings.HashCost = "5"; }, true, true},
+      {"DES, always anew", [&] { settings.PasswordHash = "des"; }, true, true},
   };
-  const auto [first, keptFirst] = generate();
-  EXPECT_TRUE(keptFirst);
-  EXPECT_EQ(users.First()->Hash, first[0].substr(5));
-  EXPECT_EQ(users.First()->HashDigest, KeptHashDigest(users.First()->Hash, "c-pass"));
-  EXPECT_THAT(generate(), ::testing::Pair(first, false));
+  std::vector<std::string> before(2);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    step.change();
+    const Generated made = WriteAccessFiles(users, settings, log, {.Folder = dir.Path()});
+    const std::vector<std::string> now = Lines(ReadFile(dir.Path() / ".htpasswd"));
+    EXPECT_EQ(now[0] != before[0], step.carlAnew);
+    EXPECT_EQ(now[1] != before[1], step.abeAnew);
+    EXPECT_EQ(made.KeptNewHashes, step.carlAnew && settings.PasswordHash != "des");
+    before = now;
+  }
+  EXPECT_TRUE(users.First()->Hash.starts_with("$2y$05$")) << "DES keeps nothing";
+  EXPECT_EQ(users.First()->HashDigest, KeptHashDigest(users.First()->Hash, "changed"));
 
-  users.First()->Password = "changed";
-  const auto [second, keptSecond] = generate();
-  EXPECT_TRUE(keptSecond);
-  EXPECT_NE(second[0], first[0]);
-  EXPECT_TRUE(VerifyPassword(second[0].substr(5), "changed"));
-  EXPECT_EQ(second[1], first[1]);
-
-  settings.HashCost = "5";
-  const auto [third, keptThird] = generate();
-  EXPECT_TRUE(third[0].starts_with("carl:$2y$05$") && third[1].starts_with("abe:$2y$05$")) << third[0];
-
-  const std::string keptHash = users.First()->Hash;
-  settings.PasswordHash = "des";
-  EXPECT_THAT(generate(), ::testing::Field(&std::pair<std::vector<std::string>, bool>::second, false));
-  EXPECT_EQ(users.First()->Hash, keptHash) << "DES keeps nothing";
-
+  // A stopped run writes nothing and keeps nothing; the hashing holds until
+  // Stop is asked for, as a long bcrypt run would.
   log.calls.clear();
   settings.PasswordHash = "bcrypt";
   users.First()->Password = "again";
-  testing::WriteFile(dir.Path() / ".htpasswd", "old");
-  // The hashing holds until Stop is asked for, as a long bcrypt run would.
+  const std::string kept = users.First()->Hash;
   std::atomic<bool> stop{false};
   const auto slow = [&](std::string_view) {
     while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -422,8 +422,8 @@ TEST_F(WriteFiles, KeptHashesAreWrittenAgainUntilThePasswordFormatOrCostChanges)
       users, settings, log, {.Folder = dir.Path(), .Hash = slow, .Progress = {.Stopped = [&] { return stop = true; }}});
   EXPECT_TRUE(stopped.Stopped && !stopped.Written && !stopped.KeptNewHashes);
   EXPECT_THAT(log.calls, ElementsAre("clear", "line:* Generate stopped: no file was written\r\n"));
-  EXPECT_EQ(ReadFile(dir.Path() / ".htpasswd"), "old");
-  EXPECT_EQ(users.First()->Hash, keptHash);
+  EXPECT_EQ(Lines(ReadFile(dir.Path() / ".htpasswd")), before);
+  EXPECT_EQ(users.First()->Hash, kept);
 }
 
 TEST_F(WriteFiles, SecondGenerationKeepsHtaccessAndRehashes) {
