@@ -74,6 +74,21 @@ std::optional<std::string> CheckHashCost(std::string_view value) {
   return std::nullopt;
 }
 
+// Only an address the check can ask: http or https, a host without a
+// login in it, no blank and no control character (it goes into the log).
+std::optional<std::string> CheckCheckUrl(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  std::string_view rest;
+  for (std::string_view scheme : {"http://", "https://"})
+    if (StartsWithNoCase(value, scheme)) rest = value.substr(scheme.size());
+  const std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
+  if (!host.empty() && host.front() != ':' && host.find('@') == std::string_view::npos &&
+      value.find(' ') == std::string_view::npos && !HasControl(value))
+    return std::nullopt;
+  return "The protected address must be a web address beginning with http:// or https://, such as "
+         "https://www.example.com/members/.";
+}
+
 // clang-format off
 constexpr std::array kRows{
   SettingRow{Field::AuthUserFile, "AUTHUSERFILE", &S::AuthUserFile, nullptr, "/", "", 0,
@@ -98,6 +113,8 @@ constexpr std::array kRows{
   SettingRow{Field::PasswordHash, "PASSWORDHASH", &S::PasswordHash, nullptr, "des", "des", 13, nullptr,
              CheckPasswordHash, true},
   SettingRow{Field::HashCost, "HASHCOST", &S::HashCost, nullptr, "", "", 14, nullptr, CheckHashCost, true},
+  SettingRow{Field::CheckUrl, "CHECKURL", &S::CheckUrl, nullptr, "", "", 15,
+             "Please input the web address of the protected folder.", CheckCheckUrl, true},
 };
 // clang-format on
 

@@ -31,6 +31,7 @@ enum class Field {
   FtpPassive,
   PasswordHash,
   HashCost,
+  CheckUrl,
   Generate,  // the generated files, made by the Generate command
 };
 
@@ -57,6 +58,9 @@ struct ProjectSettings {
   // SHA-crypt's rounds, a whole number, empty for the format's default.
   std::string PasswordHash;
   std::string HashCost;
+  // The web address of the protected folder, checked over HTTP after
+  // publishing; empty: no check.
+  std::string CheckUrl;
 
   bool operator==(const ProjectSettings&) const = default;
 };

@@ -32,4 +32,13 @@ bool HasControl(std::string_view text) {
   return false;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace pellora

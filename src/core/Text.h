@@ -17,5 +17,7 @@ bool HasControl(std::string_view text);
 // The text with every control byte shown as \xNN, for a log line or a
 // terminal that must not take it as a line break or an escape sequence.
 std::string Printable(std::string_view text);
+// Whether text begins with prefix, a lower-case ASCII text, in any letter case.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 }  // namespace pellora

@@ -1,6 +1,5 @@
 #include "generate/AccessFiles.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <unordered_set>
 
@@ -8,6 +7,7 @@
 #include "generate/DesCrypt.h"
 #include "generate/HashPool.h"
 #include "generate/Hashes.h"
+#include "generate/Warnings.h"
 #include "platform/Files.h"
 #include "platform/WorkingFolder.h"
 
@@ -101,38 +101,6 @@ void AppendLine(std::string& text, const TUserList& user, std::string_view hash)
   text.append(user.UserName).append(1, ':').append(hash).append("\r\n");
 }
 
-std::string NameList(const std::vector<std::string_view>& names) {
-  // A list of thousands would bury the log; the count says the rest.
-  constexpr std::size_t kNamed = 10;
-  std::string text;
-  for (std::size_t i = 0; i < std::min(names.size(), kNamed); ++i)
-    text += (i ? ", \"" : "\"") + Printable(names[i]) + '"';
-  if (names.size() > kNamed) text += " and " + std::to_string(names.size() - kNamed) + " more";
-  return text;
-}
-
-// What the operator should know about the passwords before publishing; the
-// passwords themselves never appear.
-std::vector<std::string> PasswordWarnings(const std::vector<TUserList*>& written, HashFormat format) {
-  std::vector<std::string_view> cutShort, empty;
-  bool hashedAsDes = false;
-  for (const TUserList* user : written) {
-    if (HashOnly(*user)) continue;
-    if (user->Password.empty()) empty.push_back(user->UserName);
-    if (format != HashFormat::Des) continue;
-    hashedAsDes = true;
-    // DES reads the first 8 bytes of a password and ignores the rest.
-    if (user->Password.size() > 8) cutShort.push_back(user->UserName);
-  }
-  std::vector<std::string> lines;
-  if (hashedAsDes)
-    lines.push_back("  Warning: DES hashes are not accepted by Apache on Windows; bcrypt works on every Apache 2.4");
-  if (!cutShort.empty())
-    lines.push_back("  Warning: DES uses only the first 8 characters of the passwords of " + NameList(cutShort));
-  if (!empty.empty()) lines.push_back("  Warning: users with an empty password: " + NameList(empty));
-  return lines;
-}
-
 }  // namespace
 
 std::vector<TUserList*> WrittenUsers(const UserList& users, std::vector<std::string>& leftOut) {
@@ -217,7 +185,7 @@ Generated WriteAccessFiles(UserList& users, const ProjectSettings& settings, Log
   const bool htpasswdOk = WriteFileAtomic(FileIn(options.Folder, kHtpasswdName), htpasswdText, 0600, AtLink::Replace);
   log.AddLine(htpasswdOk ? "* Generate .htpasswd file ... OK!\r\n"
                          : "* Generate .htpasswd file ... Error occurred!\r\n");
-  for (const std::string& line : PasswordWarnings(written, choice.Format)) {
+  for (const std::string& line : ProtectionWarnings(written, settings)) {
     if (options.Warn) options.Warn(line);
     else log.AddLine(line);
   }

@@ -558,6 +558,9 @@ QWidget* TFormMain::BuildUploadPage() {
   EdtDirectory = Edit(page, "EdtDirectory");
   BtnBrowse = Named(new QPushButton(page), "BtnBrowse");
   BtnSaveNow = Named(new QPushButton(page), "BtnSaveNow");
+  LblCheckUrl = Named(new QLabel(page), "LblCheckUrl");
+  EdtCheckUrl = Edit(page, "EdtCheckUrl");
+  BtnCheckNow = Named(new QPushButton(page), "BtnCheckNow");
 
   int row = 0;
   grid->addWidget(RdoFtpServer, row++, 0, 1, 5);
@@ -579,6 +582,11 @@ QWidget* TFormMain::BuildUploadPage() {
   grid->addWidget(EdtDirectory, row, 2);
   grid->addWidget(BtnBrowse, row++, 3, 1, 2);
   grid->addWidget(BtnSaveNow, row++, 3, 1, 2);
+  grid->setRowMinimumHeight(row++, 10);
+  // Either way the files go, the check asks the web server itself.
+  grid->addWidget(LblCheckUrl, row++, 0, 1, 5);
+  grid->addWidget(EdtCheckUrl, row, 1, 1, 2);
+  grid->addWidget(BtnCheckNow, row++, 3, 1, 2);
   grid->setRowStretch(row, 1);
 
   connect(BtnFtpNow, &QPushButton::clicked, this, &TFormMain::BtnFtpNowClick);
@@ -653,6 +661,8 @@ void TFormMain::FormCreate() {
   LblDirectory->setText("Directory:");
   BtnBrowse->setText("Browse");
   BtnSaveNow->setText("Save now!");
+  LblCheckUrl->setText("Web address of the protected folder, checked after publishing (http or https):");
+  BtnCheckNow->setText("Check now");
   ApplySettings(ProjectSettings{});
 
   const std::string lastState = WorkingFolder() + "config.htp";

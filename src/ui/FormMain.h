@@ -175,6 +175,9 @@ class TFormMain : public QMainWindow {
   QLineEdit* EdtDirectory;
   QPushButton* BtnBrowse;
   QPushButton* BtnSaveNow;
+  QLabel* LblCheckUrl;
+  QLineEdit* EdtCheckUrl;
+  QPushButton* BtnCheckNow;
 
   // Bottom row
   QPushButton* BtnHelp;

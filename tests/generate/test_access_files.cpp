@@ -296,6 +296,7 @@ constexpr const char* kDesWarning =
 class WriteFiles : public ::testing::Test {
  protected:
   void SetUp() override {
+    settings.FtpServerPath = "/home/web/";  // not the sample a new project starts with
     users.AppendUser(User("carl", "c-pass"));
     users.AppendUser(User("dora", "d-pass", true));
     users.AppendUser(User("abe", "a-pass"));

@@ -264,8 +264,14 @@ TEST_F(SaveNow, FilesOlderThanTheUsersAreOfferedForGeneratingAgain) {
     Click(form->BtnSaveNow);
     EXPECT_EQ(prompts.LastAsked().text,
               "The user list or the options changed after the files were generated. Generate them again first?");
-    const QStringList generated{"* Generate .htaccess file ... OK!", "", "* Generate .htpasswd file ... OK!", "",
-                                kDesWarning};
+    const QStringList generated{
+        "* Generate .htaccess file ... OK!",
+        "",
+        "* Generate .htpasswd file ... OK!",
+        "",
+        "  Warning: the FULL HOST path is still the sample /home/yourloginname/: put the path of your account on the "
+        "server there",
+        kDesWarning};
     switch (answer) {
       case Button::Yes:
         EXPECT_EQ(log->Lines(), generated + Report("OK!", "OK!"));
