@@ -22,6 +22,10 @@ struct Moved {
 class ByteTransport {
  public:
   virtual ~ByteTransport() = default;
+  // The layer's opening exchange (a TLS handshake), called until it gives
+  // nothing: a direction says which way to wait before calling again. It
+  // raises ESockError when the exchange fails. Plain TCP has none.
+  virtual std::optional<Direction> Open() { return std::nullopt; }
   virtual Moved Send(const char* data, std::size_t size) = 0;
   virtual Moved Receive(char* data, std::size_t size) = 0;
   // Bytes that can be received at once without waiting.

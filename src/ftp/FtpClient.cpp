@@ -101,12 +101,25 @@ void TFtpClient::Connect() {
   if (Connected()) return;
   SetCancel(false);
   DiscardPending();
+  tls_.reset();
+  securedBy_.clear();
   TSockConnection::Connect();
   try {
+    if (Security == FtpSecurity::ImplicitTls) StartTls();
     std::string greeting = RequireReply(ReadReplyLine());
     if (Refuses(FtpStep::Greeting, ReplyNumber())) {
       if (OnConnectionFailed) OnConnectionFailed();
       throw FTPException(WithoutLineEnd(greeting));
+    }
+    if (Security == FtpSecurity::ExplicitTls) {
+      // Only a server that says it starts TLS now gets the password; there is
+      // no going on in plain text.
+      std::string reply = Transaction("AUTH TLS");
+      if (ReplyNumber() != kTlsStarts) {
+        if (OnConnectionFailed) OnConnectionFailed();
+        throw ESockError("The server does not offer TLS: " + WithoutLineEnd(reply));
+      }
+      StartTls();
     }
     auto login = [this](const std::string& command) {
       std::string reply = Transaction(command);
@@ -117,6 +130,17 @@ void TFtpClient::Connect() {
     };
     login("USER " + UserID);
     if (ReplyNumber() == kPasswordWanted) login("PASS " + Password);
+    if (tls_) {
+      // Every data connection encrypted too; a server that will not has
+      // refused the session.
+      for (const char* command : {"PBSZ 0", "PROT P"}) {
+        std::string reply = Transaction(command);
+        if (Refuses(FtpStep::Command, ReplyNumber())) {
+          if (OnConnectionFailed) OnConnectionFailed();
+          throw FTPException(WithoutLineEnd(reply));
+        }
+      }
+    }
     if (OnConnect) OnConnect();
   } catch (...) {
     // Leave the server politely; the error that ended the login is the one
@@ -129,6 +153,29 @@ void TFtpClient::Connect() {
     if (timedOut) NoteTimedOut();
     throw;
   }
+}
+
+void TFtpClient::StartTls() {
+  tls_ = MakeTlsContext(Trust);
+  TlsTransport* tls = nullptr;
+  try {
+    Secure([&](int fd) {
+      std::unique_ptr<TlsTransport> made = TlsControlTransport(fd, tls_, Host);
+      tls = made.get();
+      return made;
+    });
+  } catch (const ESockError&) {
+    if (OnConnectionFailed) OnConnectionFailed();
+    throw;
+  }
+  const char* how = "certificate verified";
+  if (tls->TrustedBy() == TlsTrustedBy::Pin) how = "certificate pinned";
+  if (tls->TrustedBy() == TlsTrustedBy::NewPin) how = "certificate pinned now";
+  securedBy_ = tls->Version() + ", " + how + " (" + FingerprintText(tls->Peer().Sha256) + ")";
+}
+
+void TFtpClient::SecureData() {
+  data_->Secure([this](int fd) { return TlsDataTransport(fd, tls_); });
 }
 
 void TFtpClient::Disconnect() {
@@ -264,6 +311,8 @@ void TFtpClient::StoreSteps(const std::string& localPath, const std::string& rem
     data_->WatchWhileAccepting(this);
     data_->Accept();
   }
+  CheckAborted();
+  if (tls_) SecureData();
   CheckAborted();
   data_->SendFile(localPath);
   data_->CloseGracefully();

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ftp/SockConnection.h"
+#include "ftp/TlsTransport.h"
 
 namespace pellora {
 
@@ -48,6 +49,10 @@ class FTPException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How an FTP session is encrypted: not at all, TLS asked for with AUTH TLS
+// after the greeting, or TLS from the first byte.
+enum class FtpSecurity : std::uint8_t { None, ExplicitTls, ImplicitTls };
+
 // The control connection of an FTP session, with just what publishing needs:
 // login, change of directory, transfer type, storing a file over a data
 // connection of its own (passive or active), and leaving.
@@ -59,6 +64,8 @@ class TFtpClient : public TSockConnection {
   std::string UserID;
   std::string Password;
   bool Passive = false;
+  FtpSecurity Security = FtpSecurity::None;
+  TlsTrust Trust;  // the certificates an encrypted session accepts
 
   std::function<void()> OnConnect;
   std::function<void(TCmdType)> OnSuccess;
@@ -85,6 +92,10 @@ class TFtpClient : public TSockConnection {
   // in the server's current directory.
   void StoreFile(const std::string& localPath, const std::string& remoteName);
 
+  // How the session in progress is secured ("TLSv1.3, certificate
+  // verified"); empty for plain FTP.
+  const std::string& SecuredBy() const { return securedBy_; }
+
   bool Transferring() const { return data_ != nullptr; }
   // Bytes of the running StoreFile that have gone out so far.
   std::uint64_t TransferredBytes() const { return data_ ? data_->BytesSent() : 0; }
@@ -99,10 +110,14 @@ class TFtpClient : public TSockConnection {
   // Throws when Abort has hit the running StoreFile, so that a step between
   // two waits does not carry on with an abandoned transfer.
   void CheckAborted();
+  void StartTls();
+  void SecureData();
 
   std::recursive_mutex storeLock_;
   bool storeAborted_ = false;
   std::unique_ptr<TSockConnection> data_;
+  std::shared_ptr<TlsContext> tls_;  // set while an encrypted session runs
+  std::string securedBy_;
 };
 
 }  // namespace pellora

@@ -25,4 +25,8 @@ bool Refuses(FtpStep step, int replyNumber);
 // The USER reply that asks for PASS; any other accepted one logs in without.
 constexpr int kPasswordWanted = 331;
 
+// The AUTH TLS reply after which the client starts its TLS handshake; any
+// other reply leaves the session without encryption, which is refused.
+constexpr int kTlsStarts = 234;
+
 }  // namespace pellora

@@ -216,4 +216,18 @@ void TSockConnection::CloseGracefully() {
   CloseSocket();
 }
 
+void TSockConnection::Secure(const std::function<std::unique_ptr<ByteTransport>(int fd)>& make) {
+  if (!connected_) throw ESockError(SocketErrorText(10057));
+  StartOperation(wait_, TimeOut);
+  try {
+    transport_ = make(fd_);
+    while (std::optional<Direction> blocked = transport_->Open())
+      WaitOrRaise(Stream(), *blocked, false, "Connection Canceled");
+  } catch (...) {
+    // Nothing can be said on a connection whose encryption is half made.
+    CloseSocket();
+    throw;
+  }
+}
+
 }  // namespace pellora

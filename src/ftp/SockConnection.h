@@ -55,6 +55,10 @@ class TSockConnection {
   // Graceful end of a sending connection: the peer gets every byte, then the
   // stream's end; waits for the peer to close its side, then closes.
   void CloseGracefully();
+  // Puts an encrypting layer, made for the connected socket, over the
+  // connection and runs its opening exchange within the connection's waits.
+  // A failure, Stop or the deadline closes the connection before it raises.
+  void Secure(const std::function<std::unique_ptr<ByteTransport>(int fd)>& make);
 
   bool Connected() const { return connected_; }
   bool Listening() const { return listening_; }

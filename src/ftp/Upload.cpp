@@ -103,6 +103,7 @@ void Uploader::Bind() {
   client_.OnConnect = [this] {
     log_.AddLine("  Connected to host: " + host_);
     log_.AddLine("  Remote address: " + client_.RemoteIP() + " , Remote port: " + std::to_string(port_));
+    if (!client_.SecuredBy().empty()) log_.AddLine("  Secured with " + client_.SecuredBy());
   };
   client_.OnSuccess = [this](TCmdType type) {
     if (type == TCmdType::CmdCwd) log_.AddLine("  Changing remote working directory successfully");
@@ -142,6 +143,7 @@ bool Uploader::Run(const UploadInputs& in) {
   client_.UserID = in.User;
   client_.Password = in.Password;
   client_.Passive = in.Passive;
+  client_.Security = in.Security;
 
   int stored = 0;
   std::string error;

@@ -24,6 +24,7 @@ struct UploadInputs {
   std::string WebFolder;     // receives .htaccess
   std::string AuthUserFile;  // receives .htpasswd; may be empty
   bool Passive = true;
+  FtpSecurity Security = FtpSecurity::None;
   std::filesystem::path LocalHtpasswd;
   std::filesystem::path LocalHtaccess;
 };

@@ -3,7 +3,7 @@
 // ("C: "), and what the caller sees ("expect: " the events and errors in
 // their order). One test plays every transcript against the scripted server.
 //
-//   client: ops      timeout MS | connect | cwd DIR | stor NAME (passive),
+//   client: ops      timeout MS | tls (explicit) | connect | cwd DIR | stor NAME (passive),
 //                    separated by ", "; every op runs, also after an error
 //   S: text          the server sends text and CR LF; "{pasv}" opens a
 //                    passive port and stands for its six numbers
@@ -147,6 +147,7 @@ TEST_P(FtpDialogue, RunsAsTranscribed) {
   for (const std::string& op : p.ops) {
     try {
       if (op.starts_with("timeout ")) client.TimeOut = std::stoi(op.substr(8));
+      else if (op == "tls") client.Security = FtpSecurity::ExplicitTls;
       else if (op == "connect") client.Connect();
       else if (op.starts_with("cwd ")) client.ChangeDirectory(op.substr(4));
       else if (op.starts_with("stor ")) client.StoreFile(local, op.substr(5));

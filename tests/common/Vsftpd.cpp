@@ -1,0 +1,153 @@
+#include "common/Vsftpd.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+namespace pellora::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kVsftpd = "/usr/sbin/vsftpd";
+
+// Runs a command of the shell with its output in `log`; true when it succeeded.
+bool Run(const std::string& command, const fs::path& log) {
+  return std::system((command + " >>" + log.string() + " 2>&1").c_str()) == 0;
+}
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
+    port = ntohs(sa.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool Answers(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<std::uint16_t>(port));
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+  ::close(fd);
+  return ok;
+}
+
+std::string RandomText(std::size_t size) {
+  static const char letters[] = "abcdefghijkmnpqrstuvwxyz23456789";
+  std::random_device device;
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) text += letters[device() % (sizeof letters - 1)];
+  return text;
+}
+
+// An authority and a certificate for 127.0.0.1 signed by it, as a web host's
+// would be, with keys on a curve that is quick to make.
+bool MakeCertificates(const fs::path& dir, const fs::path& log) {
+  const std::string d = dir.string();
+  WriteFile(dir / "ext.cnf", "subjectAltName=IP:127.0.0.1\n");
+  const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+  return Run("openssl req -x509" + key + " -keyout " + d + "/ca.key -out " + d +
+                 "/ca.pem -days 2 -subj '/CN=Pellora Test Authority'",
+             log) &&
+         Run("openssl req" + key + " -keyout " + d + "/server.key -out " + d + "/server.csr -subj '/CN=127.0.0.1'",
+             log) &&
+         Run("openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
+                 "/ca.key -CAcreateserial -days 2 -extfile " + d + "/ext.cnf -out " + d + "/server.pem",
+             log);
+}
+
+}  // namespace
+
+Vsftpd::Vsftpd(const fs::path& home, bool implicit) {
+  if (!Start(home, implicit) && trouble_.empty()) trouble_ = "vsftpd did not start";
+}
+
+bool Vsftpd::Start(const fs::path& home, bool implicit) {
+  if (::access(kVsftpd, X_OK) != 0) return trouble_ = "vsftpd is not installed (scripts/setup)", false;
+  if (::geteuid() != 0) return trouble_ = "vsftpd needs root for its local account", false;
+  const fs::path log = dir_.Path() / "setup.log";
+  if (!MakeCertificates(dir_.Path(), log)) return trouble_ = "openssl failed: " + dir_.Read("setup.log"), false;
+
+  // vsftpd checks local accounts through PAM; the service "other" does
+  // without the login shell the account has no need of.
+  user_ = "pellora-ftp-" + std::to_string(::getpid()) + "-" + RandomText(4);
+  password_ = RandomText(16);
+  if (!Run("useradd --system --no-create-home --home-dir " + home.string() + " --shell /usr/sbin/nologin " + user_,
+           log))
+    return trouble_ = "useradd failed: " + dir_.Read("setup.log"), false;
+  userMade_ = true;
+  if (!Run("echo '" + user_ + ":" + password_ + "' | chpasswd", log) ||
+      !Run("chown -R " + user_ + " " + home.string(), log))
+    return trouble_ = "the account could not be set up: " + dir_.Read("setup.log"), false;
+
+  fs::create_directory(dir_.Path() / "empty");
+  port_ = FreePort();
+  const std::string d = dir_.Path().string();
+  dir_.Write("vsftpd.conf",
+             "listen=YES\nbackground=NO\nlisten_address=127.0.0.1\nlisten_port=" + std::to_string(port_) +
+                 "\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
+                 "chroot_local_user=YES\nallow_writeable_chroot=YES\nlocal_root=" +
+                 home.string() + "\nsecure_chroot_dir=" + d +
+                 "/empty\npam_service_name=other\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
+                 "connect_from_port_20=NO\nxferlog_enable=NO\nvsftpd_log_file=" +
+                 d + "/vsftpd.log\n" + "ssl_enable=YES\nrsa_cert_file=" + d + "/server.pem\nrsa_private_key_file=" + d +
+                 "/server.key\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
+                 "require_ssl_reuse=YES\nssl_ciphers=HIGH\n" +
+                 (implicit ? "implicit_ssl=YES\n" : ""));
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::setpgid(0, 0);  // the sessions it forks are stopped with it
+    int out = ::open((d + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out >= 0) {
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+    }
+    ::execl(kVsftpd, "vsftpd", (d + "/vsftpd.conf").c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::setpgid(pid_, pid_);
+  for (int i = 0; i < 100; ++i) {
+    if (Answers(port_)) return true;
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  port_ = 0;
+  trouble_ = "vsftpd did not start: " + dir_.Read("stderr");
+  return false;
+}
+
+Vsftpd::~Vsftpd() {
+  if (pid_ > 0) {
+    ::kill(-pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  // The sessions that ran as the account may take a moment to go.
+  for (int i = 0; userMade_ && i < 50; ++i) {
+    userMade_ = !Run("userdel " + user_, dir_.Path() / "setup.log");
+    if (userMade_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+}  // namespace pellora::testing
