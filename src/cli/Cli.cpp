@@ -26,13 +26,15 @@ Projects:
       print every setting as NAME=value under the project file's names,
       in the file's order, the FTP password as ******** (empty when there
       is none), then USERCOUNT=N; PASSWORDHASH and HASHCOST only when the
-      project chose other than des and the format's default cost
+      project chose other than des and the format's default cost, and
+      FTPPROTOCOL only when it is not ftp
   set PROJECT.htp NAME VALUE [NAME VALUE ...] [--ftp-password-stdin]
       change settings by those names (any case); a flag (REDIRECTERROR,
       TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535,
       PASSWORDHASH des, bcrypt, sha512, sha256 or apr1, HASHCOST the cost
       of that format (see hash; empty: its default; a cost out of the
-      format's range is changed to the nearest it takes, with a note); a value is
+      format's range is changed to the nearest it takes, with a note),
+      FTPPROTOCOL ftp, ftpes, ftps or sftp (see upload); a value is
       refused with the desktop program's text where it refuses one, and
       when it holds a line break, is not UTF-8 or is longer than 2047
       characters; --ftp-password-stdin reads FTPPASSWORD from standard input
@@ -40,8 +42,11 @@ Projects:
 
 Publishing:
   publish PROJECT.htp [--replace] [--timeout S] [--netrc-file FILE]
+          [--protocol ftp|ftpes|ftps|sftp] [--cacert FILE] [--pin FINGERPRINT]
+          [--accept-new-certificate]
       generate, then upload or save to the local directory, as the
-      project's publishing page chooses (--replace: see save)
+      project's publishing page chooses (--replace: see save; the other
+      options: see upload)
   generate PROJECT.htp [--out DIR]
       write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
       and print the password hash it used, as in Password hash: bcrypt (cost 10);
@@ -50,11 +55,24 @@ Publishing:
       des are kept in the project file, and the next generate writes them
       again while the password, format and cost stay the same
   upload PROJECT.htp [--from DIR] [--timeout S] [--netrc-file FILE]
+         [--protocol ftp|ftpes|ftps|sftp] [--cacert FILE] [--pin FINGERPRINT]
+         [--accept-new-certificate]
       upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
       (default DIR: the working folder); every wait for the server ends
       after S seconds (default 60, 0: wait as long as it takes); an empty
       FTP user or password is taken from the "machine HOST" (else "default")
-      entry of ~/.netrc or FILE, which must be private to its owner
+      entry of ~/.netrc or FILE, which must be private to its owner;
+      --protocol replaces the project's FTPPROTOCOL for this run: ftp
+      (plain, the password travels unencrypted), ftpes (TLS after AUTH TLS),
+      ftps (TLS from the first byte, port 990), sftp (not in this build yet);
+      a port that is the project protocol's own follows it. Over TLS the
+      server's certificate must chain to the system's authorities, or to
+      those of --cacert FILE, and name the host, or have the SHA-256
+      FINGERPRINT of --pin (SHA256:<base64> or hex), or be the one kept for
+      the server in the working folder's trusted-certificates file;
+      --accept-new-certificate keeps the certificate of a server that has
+      none kept there. A kept certificate that changes is refused, and so is
+      any other: the fingerprint is printed
   save PROJECT.htp [--from DIR] [--to DIR] [--replace]
       copy the two files from --from (default: the working folder) into --to
       (default: the project's LOCALDIRECTORY); an existing file is replaced
@@ -109,8 +127,9 @@ Exit status:
      could not be read or written, or a password did not match (verify)
   2  usage error: unknown command or option, missing or extra argument,
      an option value that is not a number or not one of its words
-  3  the server or the network failed the upload; upload and publish
-     exit 0 only when both files were stored
+  3  the server, the network or TLS failed the upload (a certificate
+     not trusted included); upload and publish exit 0 only when both files
+     were stored
 )help";
 
 using Command = int (*)(const std::vector<std::string>&);

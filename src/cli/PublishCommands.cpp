@@ -11,6 +11,8 @@
 #include "cli/Project.h"
 #include "core/Text.h"
 #include "ftp/FtpClient.h"
+#include "ftp/TlsTransport.h"
+#include "ftp/TrustFile.h"
 #include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
@@ -59,11 +61,62 @@ std::optional<Refusal> CheckUpload(const ProjectSettings& settings, const std::o
   return std::nullopt;
 }
 
-int RunUpload(const UploadInputs& inputs, int timeoutMs) {
+// The options of upload and publish that choose the protocol and which
+// certificates to trust.
+const std::vector<OptionSpec> kSecureOptions{
+    {"--protocol", true}, {"--cacert", true}, {"--pin", true}, {"--accept-new-certificate", false}};
+
+std::vector<OptionSpec> With(std::vector<OptionSpec> specs) {
+  specs.insert(specs.end(), kSecureOptions.begin(), kSecureOptions.end());
+  return specs;
+}
+
+struct Trust {
+  std::string caFile;
+  std::optional<std::string> pin;
+  bool acceptNew = false;
+};
+
+// --protocol for this run, and the trust options. A port that is the
+// project protocol's own follows the protocol chosen here, so that
+// "--protocol ftps" on a project at port 21 reaches port 990.
+Trust ReadSecureOptions(const Args& a, ProjectSettings& settings) {
+  if (auto word = a.Value("--protocol")) {
+    ParseChoice(*word, {"ftp", "ftpes", "ftps", "sftp"}, "--protocol");
+    const std::string_view was = TrimView(settings.FtpProtocol);
+    const FtpProtocol old = ParseFtpProtocol(was.empty() ? "ftp" : was).value_or(FtpProtocol::Ftp);
+    if (Trim(settings.FtpPort) == std::to_string(ProtocolPort(old)))
+      settings.FtpPort = std::to_string(ProtocolPort(*ParseFtpProtocol(*word)));
+    settings.FtpProtocol = *word;
+  }
+  Trust trust;
+  trust.caFile = a.Value("--cacert").value_or("");
+  if (auto pin = a.Value("--pin")) {
+    trust.pin = ParseFingerprint(*pin);
+    if (!trust.pin) throw UsageError("--pin takes SHA256:<base64> or the 64 hexadecimal digits of a SHA-256 digest");
+  }
+  trust.acceptNew = a.Has("--accept-new-certificate");
+  return trust;
+}
+
+int RunUpload(const UploadInputs& inputs, int timeoutMs, const Trust& trust) {
   Progress progress;
   StdoutLog log(&progress);
   TFtpClient client;
   client.TimeOut = timeoutMs;
+  // Nobody is asked: a certificate nothing vouches for is kept only when
+  // the command line says so, and only for a server that has none kept.
+  const fs::path trustFile = TrustFilePath();
+  const std::string server = inputs.Host + ":" + std::to_string(inputs.Port);
+  client.Trust.CaFile = trust.caFile;
+  client.Trust.Pin = trust.pin;
+  client.Trust.Pinned = PinnedCertificate(trustFile, server);
+  if (trust.acceptNew)
+    client.Trust.AskTrust = [&](const TlsPeer& peer, const std::string&) {
+      if (PinCertificate(trustFile, server, peer.Sha256)) return true;
+      PrintError("pellora-cli: " + trustFile.string() + " cannot be written");
+      return false;
+    };
   Uploader uploader(client, log);
   const auto start = std::chrono::steady_clock::now();
   if (progress.Enabled())
@@ -145,17 +198,18 @@ int CmdGenerate(const std::vector<std::string>& args) {
 }
 
 int CmdUpload(const std::vector<std::string>& args) {
-  Args a(args, {{"--from", true}, {"--timeout", true}, {"--netrc-file", true}});
+  Args a(args, With({{"--from", true}, {"--timeout", true}, {"--netrc-file", true}}));
   a.Expect({"PROJECT"});
   const int timeoutMs = TimeoutMs(a);
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
+  const Trust trust = ReadSecureOptions(a, project.Settings);
   if (!FillFromNetrc(project.Settings, a.Value("--netrc-file"))) return kExitRefused;
   std::optional<fs::path> from;
   if (auto dir = a.Value("--from")) from = fs::path(*dir);
   UploadInputs inputs;
   if (auto refused = CheckUpload(project.Settings, from, inputs)) return Refuse(*refused);
-  return RunUpload(inputs, timeoutMs);
+  return RunUpload(inputs, timeoutMs, trust);
 }
 
 int CmdSave(const std::vector<std::string>& args) {
@@ -168,14 +222,16 @@ int CmdSave(const std::vector<std::string>& args) {
 }
 
 int CmdPublish(const std::vector<std::string>& args) {
-  Args a(args, {{"--replace", false}, {"--timeout", true}, {"--netrc-file", true}});
+  Args a(args, With({{"--replace", false}, {"--timeout", true}, {"--netrc-file", true}}));
   a.Expect({"PROJECT"});
   const int timeoutMs = TimeoutMs(a);
   Project project;
   if (!OpenProject(a.Positional()[0], project)) return kExitRefused;
-  // The login from .netrc is for this run only: the project file may be
-  // written back with the hashes generation keeps, and it must not take it in.
+  // The login from .netrc and --protocol are for this run only: the project
+  // file may be written back with the hashes generation keeps, and it must
+  // not take them in.
   ProjectSettings settings = project.Settings;
+  const Trust trust = ReadSecureOptions(a, settings);
   if (settings.ToFtpServer && !FillFromNetrc(settings, a.Value("--netrc-file"))) return kExitRefused;
   if (auto refused = CheckGenerate(project.Users, settings)) return Refuse(*refused);
 
@@ -195,7 +251,7 @@ int CmdPublish(const std::vector<std::string>& args) {
   if (!settings.ToFtpServer) return RunSave(settings.LocalDirectory, a.Has("--replace"), {});
   UploadInputs inputs;
   if (auto refused = CheckUpload(settings, std::nullopt, inputs)) return Refuse(*refused);
-  return RunUpload(inputs, timeoutMs);
+  return RunUpload(inputs, timeoutMs, trust);
 }
 
 }  // namespace pellora::cli

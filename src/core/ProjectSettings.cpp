@@ -1,6 +1,9 @@
 #include "core/ProjectSettings.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <utility>
 
 #include "core/HashFormat.h"
 #include "core/Text.h"
@@ -74,6 +77,11 @@ std::optional<std::string> CheckHashCost(std::string_view value) {
   return std::nullopt;
 }
 
+std::optional<std::string> CheckFtpProtocol(std::string_view value) {
+  if (ParseFtpProtocol(value)) return std::nullopt;
+  return "The FTP protocol must be one of ftp, ftpes, ftps and sftp.";
+}
+
 // Only an address the check can ask: http or https, a host without a
 // login in it, no blank and no control character (it goes into the log).
 std::optional<std::string> CheckCheckUrl(std::string_view value) {
@@ -113,7 +121,9 @@ constexpr std::array kRows{
   SettingRow{Field::PasswordHash, "PASSWORDHASH", &S::PasswordHash, nullptr, "des", "des", 13, nullptr,
              CheckPasswordHash, true},
   SettingRow{Field::HashCost, "HASHCOST", &S::HashCost, nullptr, "", "", 14, nullptr, CheckHashCost, true},
-  SettingRow{Field::CheckUrl, "CHECKURL", &S::CheckUrl, nullptr, "", "", 15,
+  SettingRow{Field::FtpProtocol, "FTPPROTOCOL", &S::FtpProtocol, nullptr, "ftp", "ftp", 15, nullptr,
+             CheckFtpProtocol, true},
+  SettingRow{Field::CheckUrl, "CHECKURL", &S::CheckUrl, nullptr, "", "", 16,
              "Please input the web address of the protected folder.", CheckCheckUrl, true},
 };
 // clang-format on
@@ -121,6 +131,28 @@ constexpr std::array kRows{
 constexpr const char* kErrorCaption = "Error!";
 
 }  // namespace
+
+std::optional<FtpProtocol> ParseFtpProtocol(std::string_view word) {
+  constexpr std::array<std::pair<const char*, FtpProtocol>, 4> kWords{{{"ftp", FtpProtocol::Ftp},
+                                                                       {"ftpes", FtpProtocol::Ftpes},
+                                                                       {"ftps", FtpProtocol::Ftps},
+                                                                       {"sftp", FtpProtocol::Sftp}}};
+  for (const auto& [name, protocol] : kWords)
+    if (std::ranges::equal(word, std::string_view(name),
+                           [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+      return protocol;
+  return std::nullopt;
+}
+
+int ProtocolPort(FtpProtocol protocol) {
+  switch (protocol) {
+    case FtpProtocol::Ftp:
+    case FtpProtocol::Ftpes: return 21;
+    case FtpProtocol::Ftps: return 990;
+    case FtpProtocol::Sftp: return 22;
+  }
+  return 21;
+}
 
 ProjectSettings::ProjectSettings() {
   for (const SettingRow& row : kRows) {

@@ -31,6 +31,7 @@ enum class Field {
   FtpPassive,
   PasswordHash,
   HashCost,
+  FtpProtocol,
   CheckUrl,
   Generate,  // the generated files, made by the Generate command
 };
@@ -58,12 +59,22 @@ struct ProjectSettings {
   // SHA-crypt's rounds, a whole number, empty for the format's default.
   std::string PasswordHash;
   std::string HashCost;
+  // How the upload talks to the server: "ftp", "ftpes" (AUTH TLS), "ftps"
+  // (TLS from the first byte) or "sftp"; any case, trimmed.
+  std::string FtpProtocol;
   // The web address of the protected folder, checked over HTTP after
   // publishing; empty: no check.
   std::string CheckUrl;
 
   bool operator==(const ProjectSettings&) const = default;
 };
+
+enum class FtpProtocol { Ftp, Ftpes, Ftps, Sftp };
+
+// The protocol of its word (any case); nothing for any other text.
+std::optional<FtpProtocol> ParseFtpProtocol(std::string_view word);
+// The port a protocol's servers listen on: 21, 21, 990 and 22.
+int ProtocolPort(FtpProtocol protocol);
 
 // One setting, described once for the project file, the window and the
 // command line. Exactly one of Text and Flag is set.

@@ -339,7 +339,7 @@ class Tls final : public TlsTransport {
       if (*trust.Pinned != peer.Sha256)
         throw ESockError("The server's certificate has changed since it was trusted: it is now " +
                          FingerprintText(peer.Sha256) + ", it was " + FingerprintText(*trust.Pinned) +
-                         ". It is refused");
+                         "; the new one is refused");
       trustedBy_ = TlsTrustedBy::Pin;
     } else {
       const long verdict = SSL_get_verify_result(ssl_.get());

@@ -12,6 +12,8 @@ namespace pellora {
 
 namespace {
 
+constexpr const char* kNoSftp = "SFTP is not supported by this build yet";
+
 // "5 s" for 5000, "1500 ms" for 1500.
 std::string Duration(std::int32_t ms) {
   return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
@@ -62,10 +64,17 @@ UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
 
   in.Host = Trim(settings.FtpHost);
   if (auto missing = RefuseMissing(settings, Field::FtpHost)) return refuse(*missing);
+  // A file without the key, or an older build's empty value, means plain FTP.
+  const std::string_view word = TrimView(settings.FtpProtocol);
+  const std::optional<FtpProtocol> protocol = ParseFtpProtocol(word.empty() ? "ftp" : word);
   if (!ParsePort(Trim(settings.FtpPort), in.Port)) {
-    in.Port = 21;
+    in.Port = ProtocolPort(protocol.value_or(FtpProtocol::Ftp));
     check.PortReset = true;
   }
+  if (!protocol) return refuse(*RefuseValue(settings, Field::FtpProtocol));
+  if (*protocol == FtpProtocol::Sftp) return refuse({Field::FtpProtocol, kNoSftp, "Error!"});
+  if (*protocol == FtpProtocol::Ftpes) in.Security = FtpSecurity::ExplicitTls;
+  if (*protocol == FtpProtocol::Ftps) in.Security = FtpSecurity::ImplicitTls;
   in.User = Trim(settings.FtpUser);
   if (auto missing = RefuseMissing(settings, Field::FtpUser)) return refuse(*missing);
   in.Password = Trim(settings.FtpPassword);

@@ -30,16 +30,18 @@ struct UploadInputs {
 };
 
 struct UploadCheck {
-  // The port text was unusable: the caller writes "21" into the port field,
-  // which marks the project modified. Set even when a later check refuses.
+  // The port text was unusable: the caller writes the protocol's own port
+  // (Inputs.Port: 21, or 990 for implicit TLS) into the port field, which
+  // marks the project modified. Set even when a later check refuses.
   bool PortReset = false;
   // The first check that failed (caption "Error!"). Nothing is sent when set.
   std::optional<Refusal> Refused;
   UploadInputs Inputs;  // complete only when nothing was refused
 };
 
-// The checks of "Upload now!" in their order: host, port, user, web folder,
-// then the generated files in the working folder.
+// The checks of "Upload now!" in their order: host, port, protocol (one
+// this build knows and can speak), user, web folder, then the generated
+// files in the working folder.
 UploadCheck CheckUploadInputs(const ProjectSettings& settings);
 
 // Runs uploads with the program's one FTP client and reports into the log.

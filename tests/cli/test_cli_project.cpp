@@ -94,6 +94,9 @@ TEST_F(Cli, SetChangesSettingsByNameOrRefusesTheWholeLineAndShowPrintsThem) {
        "A sha512 cost must be from 1000 to 999999999: 999 was changed to 1000.",
        "PASSWORDHASH=sha512\nHASHCOST=1000\n"},
       {{"HASHCOST", "ten"}, cost, ""},
+      {{"ftpprotocol", "ftpes"}, "", "FTPPASSIVE=1\nFTPPROTOCOL=ftpes\nUSERCOUNT"},
+      {{"FTPPROTOCOL", "ftp"}, "", ""},
+      {{"FTPPROTOCOL", "scp"}, "The FTP protocol must be one of ftp, ftpes, ftps and sftp.", ""},
   };
   for (const Case& c : cases) {
     WriteFile(project_, text);

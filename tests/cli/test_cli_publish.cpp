@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/FtpServer.h"
+#include "common/Vsftpd.h"
 #include "support/CliTest.h"
 
 namespace pellora {
@@ -16,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::ReadFile;
 using testing::Result;
 using ::testing::StartsWith;
@@ -328,6 +330,75 @@ TEST_F(Publish, SaveTakesTheProjectsDirectoryAndChecksIt) {
   EXPECT_EQ(Run({"save", project_, "--from", from.Path().string()}).Status, 0);
   EXPECT_EQ(ReadFile(target.Path() / ".htaccess"), "A");
   EXPECT_EQ(ReadFile(target.Path() / ".htpasswd"), "P");
+}
+
+// A server that insists on TLS: its certificate is trusted only as the
+// command line says, and a kept one that changes is refused.
+TEST_F(Publish, OverTlsTheCertificateIsTrustedOnlyAsTheOptionsSay) {
+  testing::Vsftpd server(ftpHome_.Path());
+  if (!server.Running()) GTEST_SKIP() << server.Trouble();
+  const std::string port = std::to_string(server.Port());
+  settings_.FtpPort = port;
+  settings_.FtpUser = server.User();
+  settings_.FtpPassword = server.Password();
+  settings_.FtpProtocol = "ftpes";
+  Write();
+  ASSERT_EQ(Run({"generate", project_}).Status, 0);
+
+  const std::string untrusted =
+      "pellora-cli: The server's certificate is not trusted (unable to get local issuer certificate); its "
+      "fingerprint is ";
+  Result first = Run({"upload", project_});
+  EXPECT_EQ(first.Status, 3);
+  ASSERT_THAT(first.Err, StartsWith(untrusted));
+  const std::string fingerprint = first.Err.substr(untrusted.size(), first.Err.size() - untrusted.size() - 1);
+  EXPECT_FALSE(fs::exists(OnServer(".htpasswd")));
+
+  const std::string remote = "Remote port: " + port + "\n";
+  struct Case {
+    std::vector<std::string> options;
+    std::string how;
+  } cases[] = {
+      {{"--cacert", server.CaFile()}, "certificate verified"},
+      {{"--pin", fingerprint}, "certificate pinned"},
+      {{"--accept-new-certificate"}, "certificate pinned now"},
+      {{}, "certificate pinned"},  // kept by the run before
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    fs::remove(OnServer(".htpasswd"));
+    std::vector<std::string> args{"upload", project_};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    Result r = Run(args);
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    std::string log = UploadLog(server.Port());
+    log.insert(log.find(remote) + remote.size(), "  Secured with TLSv1.3, " + c.how + " (" + fingerprint + ")\n");
+    EXPECT_EQ(r.Out, log);
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(ReadFile(OnServer(".htpasswd")), ReadFile(WorkFile(".htpasswd")));
+  }
+  const fs::path kept = WorkFile("trusted-certificates");
+  EXPECT_EQ(ReadFile(kept), "127.0.0.1:" + port + " " + fingerprint + "\n");
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+  const std::string other = "SHA256:" + std::string(43, 'A');
+  WriteFile(kept, "127.0.0.1:" + port + " " + other + "\n");
+  Result changed = Run({"upload", project_, "--accept-new-certificate"});
+  EXPECT_EQ(changed.Status, 3);
+  EXPECT_EQ(changed.Err, "pellora-cli: The server's certificate has changed since it was trusted: it is now " +
+                             fingerprint + ", it was " + other + "; the new one is refused\n");
+  EXPECT_EQ(ReadFile(kept), "127.0.0.1:" + port + " " + other + "\n");
+
+  // For one run: plain FTP, which this server refuses, and SFTP, which this
+  // build cannot speak.
+  Result plain = Run({"publish", project_, "--protocol", "ftp"});
+  EXPECT_EQ(plain.Status, 3);
+  EXPECT_THAT(plain.Out, Not(HasSubstr("Secured")));
+  EXPECT_THAT(plain.Err, StartsWith("pellora-cli: 530 "));
+  Result sftp = Run({"upload", project_, "--protocol", "sftp"});
+  EXPECT_EQ(sftp.Status, 1);
+  EXPECT_EQ(sftp.Err, "SFTP is not supported by this build yet\n");
+  for (const Result& r : {first, changed, plain}) EXPECT_THAT(r.Out + r.Err, Not(HasSubstr(server.Password())));
 }
 
 // --- publish ------------------------------------------------------------------------

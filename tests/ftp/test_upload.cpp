@@ -194,6 +194,22 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
     EXPECT_EQ(c.Inputs.Port, port) << text;
     EXPECT_EQ(c.PortReset, reset) << text;
   }
+
+  // Each protocol falls back to its own port; one this build cannot speak
+  // is refused before anything is sent.
+  for (auto [protocol, port, security, refusal] :
+       {std::tuple{"", 21, FtpSecurity::None, ""},
+        {" FTPES ", 21, FtpSecurity::ExplicitTls, ""},
+        {"ftps", 990, FtpSecurity::ImplicitTls, ""},
+        {"sftp", 22, FtpSecurity::None, "SFTP is not supported by this build yet"},
+        {"gopher", 21, FtpSecurity::None, "The FTP protocol must be one of ftp, ftpes, ftps and sftp."}}) {
+    s.FtpProtocol = protocol;
+    s.FtpPort = "";
+    c = CheckUploadInputs(s);
+    EXPECT_EQ(c.Inputs.Port, port) << protocol;
+    EXPECT_EQ(c.Refused ? c.Refused->Text : "", refusal) << protocol;
+    if (!c.Refused) EXPECT_EQ(c.Inputs.Security, security) << protocol;
+  }
   ::unsetenv("XDG_DATA_HOME");
 }
 
