@@ -101,8 +101,10 @@ void TFtpClient::Connect() {
   if (Connected()) return;
   SetCancel(false);
   DiscardPending();
-  tls_.reset();
   securedBy_.clear();
+  // Authorities that cannot be read end the upload before the server hears
+  // from us.
+  tls_ = Security == FtpSecurity::None ? nullptr : MakeTlsContext(Trust);
   TSockConnection::Connect();
   try {
     if (Security == FtpSecurity::ImplicitTls) StartTls();
@@ -156,7 +158,6 @@ void TFtpClient::Connect() {
 }
 
 void TFtpClient::StartTls() {
-  tls_ = MakeTlsContext(Trust);
   TlsTransport* tls = nullptr;
   try {
     Secure([&](int fd) {

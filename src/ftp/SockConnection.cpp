@@ -222,7 +222,7 @@ void TSockConnection::Secure(const std::function<std::unique_ptr<ByteTransport>(
   try {
     transport_ = make(fd_);
     while (std::optional<Direction> blocked = transport_->Open())
-      WaitOrRaise(Stream(), *blocked, false, "Connection Canceled");
+      WaitOrRaise(Stream(), *blocked, false, "TLS handshake aborted");
   } catch (...) {
     // Nothing can be said on a connection whose encryption is half made.
     CloseSocket();

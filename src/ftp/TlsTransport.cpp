@@ -173,10 +173,10 @@ class TlsContext {
                             ? SSL_CTX_set_default_verify_paths(ctx_) == 1
                             : SSL_CTX_load_verify_locations(ctx_, trust_.CaFile.c_str(), nullptr) == 1;
     if (!loaded) {
-      const std::string reason = ErrorReason("cannot be read");
+      ERR_clear_error();
       SSL_CTX_free(ctx_);
-      throw ESockError("The certificate authorities " + (trust_.CaFile.empty() ? "of the system" : trust_.CaFile) +
-                       " cannot be read: " + reason);
+      throw ESockError(trust_.CaFile.empty() ? "The system's certificate authorities cannot be read"
+                                             : "No certificate authority can be read from " + trust_.CaFile);
     }
   }
   ~TlsContext() { SSL_CTX_free(ctx_); }

@@ -146,8 +146,11 @@ TEST(TlsServer, UnknownAuthorityIsRefusedAndItsPinAccepted) {
   EXPECT_EQ(log.Text().find(server.Password()), std::string::npos);
   EXPECT_FALSE(fs::exists(home.Path() / ".htpasswd"));
 
-  client.Trust.Pin = ParseFingerprint(reason.substr(prefix.size()));
-  ASSERT_TRUE(client.Trust.Pin);
+  // The pin as certificate viewers show it, in hexadecimal.
+  const std::optional<std::string> digest = ParseFingerprint(reason.substr(prefix.size()));
+  ASSERT_TRUE(digest);
+  client.Trust.Pin = ParseFingerprint(FingerprintHex(*digest));
+  ASSERT_EQ(client.Trust.Pin, digest);
   log.Clear();
   EXPECT_TRUE(uploader.Run(inputs)) << log.Text();
   EXPECT_NE(log.Text().find(", certificate pinned (SHA256:"), std::string::npos) << log.Text();
