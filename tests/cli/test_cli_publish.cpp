@@ -395,6 +395,7 @@ TEST_F(Publish, OverTlsTheCertificateIsTrustedOnlyAsTheOptionsSay) {
   EXPECT_EQ(plain.Status, 3);
   EXPECT_THAT(plain.Out, Not(HasSubstr("Secured")));
   EXPECT_THAT(plain.Err, StartsWith("pellora-cli: 530 "));
+  EXPECT_THAT(Run({"show", project_}).Out, HasSubstr("\nFTPPROTOCOL=ftpes\n"));  // for that run only
   Result sftp = Run({"upload", project_, "--protocol", "sftp"});
   EXPECT_EQ(sftp.Status, 1);
   EXPECT_EQ(sftp.Err, "SFTP is not supported by this build yet\n");
