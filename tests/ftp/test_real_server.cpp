@@ -94,6 +94,8 @@ struct TlsCase {
   bool passive;
 };
 
+void PrintTo(const TlsCase& c, std::ostream* out) { *out << c.name; }
+
 class TlsServer : public ::testing::TestWithParam<TlsCase> {};
 
 TEST_P(TlsServer, UploadsBothFilesWithTheAuthorityGiven) {
