@@ -9,6 +9,7 @@
 
 #include "common/FtpServer.h"
 #include "common/Vsftpd.h"
+#include "ftp/TlsTransport.h"
 #include "support/CliTest.h"
 
 namespace pellora {
@@ -361,6 +362,7 @@ TEST_F(Publish, OverTlsTheCertificateIsTrustedOnlyAsTheOptionsSay) {
   } cases[] = {
       {{"--cacert", server.CaFile()}, "certificate verified"},
       {{"--pin", fingerprint}, "certificate pinned"},
+      {{"--pin", FingerprintHex(*ParseFingerprint(fingerprint))}, "certificate pinned"},
       {{"--accept-new-certificate"}, "certificate pinned now"},
       {{}, "certificate pinned"},  // kept by the run before
   };

@@ -26,29 +26,26 @@ bool Run(const std::string& command, const fs::path& log) {
   return std::system((command + " >>" + log.string() + " 2>&1").c_str()) == 0;
 }
 
-int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-    port = ntohs(sa.sin_port);
-  ::close(fd);
-  return port;
-}
-
-bool Answers(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+sockaddr_in Loopback(int port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<std::uint16_t>(port));
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+  return sa;
+}
+
+// A port nobody listens on (0), or whether someone answers on it.
+int Probe(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa = Loopback(port);
+  socklen_t len = sizeof sa;
+  int result = 0;
+  if (port == 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
+    result = ntohs(sa.sin_port);
+  if (port != 0) result = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0;
   ::close(fd);
-  return ok;
+  return result;
 }
 
 std::string RandomText(std::size_t size) {
@@ -62,16 +59,11 @@ std::string RandomText(std::size_t size) {
 // An authority and a certificate for 127.0.0.1 signed by it, as a web host's
 // would be, with keys on a curve that is quick to make.
 bool MakeCertificates(const fs::path& dir, const fs::path& log) {
-  const std::string d = dir.string();
   WriteFile(dir / "ext.cnf", "subjectAltName=IP:127.0.0.1\n");
-  const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-  return Run("openssl req -x509" + key + " -keyout " + d + "/ca.key -out " + d +
-                 "/ca.pem -days 2 -subj '/CN=Pellora Test Authority'",
-             log) &&
-         Run("openssl req" + key + " -keyout " + d + "/server.key -out " + d + "/server.csr -subj '/CN=127.0.0.1'",
-             log) &&
-         Run("openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
-                 "/ca.key -CAcreateserial -days 2 -extfile " + d + "/ext.cnf -out " + d + "/server.pem",
+  const std::string key = "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 ";
+  return Run("cd " + dir.string() + " && " + key + "-x509 -keyout ca.key -out ca.pem -subj '/CN=Pellora Test CA' && " +
+                 key + "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && openssl x509 -req -in server.csr " +
+                 "-CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile ext.cnf -out server.pem",
              log);
 }
 
@@ -100,7 +92,7 @@ bool Vsftpd::Start(const fs::path& home, bool implicit) {
     return trouble_ = "the account could not be set up: " + dir_.Read("setup.log"), false;
 
   fs::create_directory(dir_.Path() / "empty");
-  port_ = FreePort();
+  port_ = Probe(0);
   const std::string d = dir_.Path().string();
   dir_.Write("vsftpd.conf",
              "listen=YES\nbackground=NO\nlisten_address=127.0.0.1\nlisten_port=" + std::to_string(port_) +
@@ -126,7 +118,7 @@ bool Vsftpd::Start(const fs::path& home, bool implicit) {
   }
   ::setpgid(pid_, pid_);
   for (int i = 0; i < 100; ++i) {
-    if (Answers(port_)) return true;
+    if (Probe(port_)) return true;
     if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = -1;
       break;

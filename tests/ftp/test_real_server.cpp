@@ -9,7 +9,6 @@
 #include "common/Logs.h"
 #include "common/Vsftpd.h"
 #include "core/ProjectSettings.h"
-#include "ftp/TlsTransport.h"
 #include "ftp/Upload.h"
 #include "platform/WorkingFolder.h"
 
@@ -126,35 +125,3 @@ INSTANTIATE_TEST_SUITE_P(Modes, TlsServer,
                                            TlsCase{"ExplicitActive", false, false},
                                            TlsCase{"ImplicitPassive", true, true}),
                          [](const auto& info) { return info.param.name; });
-
-TEST(TlsServer, UnknownAuthorityIsRefusedAndItsPinAccepted) {
-  TempDir home, data;
-  fs::create_directory(home.Path() / "public_html");
-  Vsftpd server(home.Path());
-  if (!server.Running()) GTEST_SKIP() << server.Trouble();
-  UploadInputs inputs = InputsFor(server.Port(), server.User(), server.Password(), true, data.Path(), "u:x\r\n");
-  inputs.Security = FtpSecurity::ExplicitTls;
-
-  TFtpClient client;
-  client.TimeOut = 20000;
-  StringLog log;
-  Uploader uploader(client, log);
-  EXPECT_FALSE(uploader.Run(inputs));
-  const std::string reason = uploader.FailureReason();
-  const std::string prefix =
-      "The server's certificate is not trusted (unable to get local issuer certificate); its fingerprint is ";
-  ASSERT_TRUE(reason.starts_with(prefix)) << reason;
-  EXPECT_NE(log.Text().find("  Connecting failed\n  Error: " + prefix), std::string::npos) << log.Text();
-  EXPECT_EQ(log.Text().find(server.Password()), std::string::npos);
-  EXPECT_FALSE(fs::exists(home.Path() / ".htpasswd"));
-
-  // The pin as certificate viewers show it, in hexadecimal.
-  const std::optional<std::string> digest = ParseFingerprint(reason.substr(prefix.size()));
-  ASSERT_TRUE(digest);
-  client.Trust.Pin = ParseFingerprint(FingerprintHex(*digest));
-  ASSERT_EQ(client.Trust.Pin, digest);
-  log.Clear();
-  EXPECT_TRUE(uploader.Run(inputs)) << log.Text();
-  EXPECT_NE(log.Text().find(", certificate pinned (SHA256:"), std::string::npos) << log.Text();
-  EXPECT_EQ(ReadFile(home.Path() / ".htpasswd"), "u:x\r\n");
-}
