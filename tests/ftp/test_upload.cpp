@@ -208,7 +208,7 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
     c = CheckUploadInputs(s);
     EXPECT_EQ(c.Inputs.Port, port) << protocol;
     EXPECT_EQ(c.Refused ? c.Refused->Text : "", refusal) << protocol;
-    if (!c.Refused) EXPECT_EQ(c.Inputs.Security, security) << protocol;
+    EXPECT_EQ(c.Refused ? security : c.Inputs.Security, security) << protocol;
   }
   ::unsetenv("XDG_DATA_HOME");
 }
