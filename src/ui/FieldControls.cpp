@@ -25,6 +25,7 @@ FieldPlace PlaceOf(Field field) {
     case Field::FtpPassive: return {3, "chkFTPPassive"};
     case Field::PasswordHash: return {1, "CmbPasswordHash"};
     case Field::HashCost: return {1, "EdtHashCost"};
+    case Field::FtpProtocol: return {3, "CmbProtocol"};
     case Field::CheckUrl: return {3, "EdtCheckUrl"};
   }
   return {0, nullptr};

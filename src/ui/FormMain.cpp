@@ -226,6 +226,7 @@ TFormMain::TFormMain(Prompts& prompts, QWidget* parent)
   BindSettings();
   // After the binding, so that the model holds the new choice when it is shown.
   connect(CmbPasswordHash, &QComboBox::currentIndexChanged, this, [this] { ShowHashChoice(); });
+  connect(CmbProtocol, &QComboBox::currentIndexChanged, this, [this] { ShowProtocolNote(); });
   connect(EdtHashCost, &QLineEdit::editingFinished, this, [this] { ShowHashChoice(); });
   connect(RdoFtpServer, &QRadioButton::clicked, this, &TFormMain::RdoFtpServerClick);
   connect(RdoLocalHardDisk, &QRadioButton::clicked, this, &TFormMain::RdoLocalHardDiskClick);
@@ -551,6 +552,10 @@ QWidget* TFormMain::BuildUploadPage() {
   auto* stars = new StarPasswordStyle;
   stars->setParent(EdtPassword);
   EdtPassword->setStyle(stars);
+  LblProtocol = Named(new QLabel(page), "LblProtocol");
+  CmbProtocol = Named(new QComboBox(page), "CmbProtocol");
+  for (const char* word : {"ftp", "ftpes", "ftps", "sftp"}) CmbProtocol->addItem(word, QString::fromLatin1(word));
+  LblProtocolNote = Named(new QLabel(page), "LblProtocolNote");
   LblWebDirectory = Named(new QLabel(page), "LblWebDirectory");
   EdtWebDirectory = Edit(page, "EdtWebDirectory");
   BtnFtpNow = Named(new QPushButton(page), "BtnFtpNow");
@@ -573,6 +578,11 @@ QWidget* TFormMain::BuildUploadPage() {
   grid->addWidget(chkFTPPassive, row++, 3, 1, 2);
   grid->addWidget(LblPassword, row, 1);
   grid->addWidget(EdtPassword, row++, 2);
+  auto* protocol = new QHBoxLayout;
+  protocol->addWidget(CmbProtocol);
+  protocol->addWidget(LblProtocolNote, 1);
+  grid->addWidget(LblProtocol, row, 1);
+  grid->addLayout(protocol, row++, 2, 1, 3);
   grid->addWidget(LblWebDirectory, row++, 1, 1, 4);
   grid->addWidget(EdtWebDirectory, row, 1, 1, 2);
   grid->addWidget(BtnFtpNow, row++, 3, 1, 2);
@@ -658,6 +668,7 @@ void TFormMain::FormCreate() {
   chkFTPPassive->setText("Passive mode");
   LblWebDirectory->setText("Web folder to be password protected (remote FTP path):");
   BtnFtpNow->setText("Upload now!");
+  LblProtocol->setText("Protocol:");
   LblDirectory->setText("Directory:");
   BtnBrowse->setText("Browse");
   BtnSaveNow->setText("Save now!");
@@ -757,12 +768,13 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       button->setChecked(s.*row->Flag);
     } else if (auto* choice = qobject_cast<QComboBox*>(control)) {
-      const std::optional<HashFormat> format = ParseHashFormat(Trim(s.*row->Text));
-      if (format) {
-        choice->setCurrentIndex(choice->findData(QString::fromLatin1(HashFormatName(*format))));
+      QString word = Q(Trim(s.*row->Text)).toLower();
+      if (word.isEmpty()) word = Q(row->Default);
+      if (const int index = choice->findData(word); index >= 0) {
+        choice->setCurrentIndex(index);
       } else {
-        // A name this build does not know hashes as DES and is kept as it
-        // was read, for the build that wrote it.
+        // A name this build does not know is kept as it was read, for the
+        // build that wrote it; the choice shows the default meanwhile.
         const QSignalBlocker quiet(choice);
         choice->setCurrentIndex(0);
         project_.Settings.*row->Text = s.*row->Text;
@@ -771,6 +783,12 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
   }
   SetUploadMode(s.ToFtpServer);
   ShowHashChoice();
+  ShowProtocolNote();
+}
+
+void TFormMain::ShowProtocolNote() {
+  // Only plain FTP needs a word: the others are encrypted.
+  LblProtocolNote->setText(CmbProtocol->currentIndex() == 0 ? "the FTP password travels unencrypted" : "");
 }
 
 void TFormMain::ShowHashChoice() {
@@ -804,7 +822,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 void TFormMain::SetUploadMode(bool toFtpServer) {
   // The port and passive mode stay editable either way.
-  for (QWidget* w : std::initializer_list<QWidget*>{EdtHost, EdtUser, EdtPassword, EdtWebDirectory, BtnFtpNow})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{EdtHost, EdtUser, EdtPassword, CmbProtocol, EdtWebDirectory, BtnFtpNow})
     w->setEnabled(toFtpServer);
   for (QWidget* w : std::initializer_list<QWidget*>{EdtDirectory, BtnBrowse, BtnSaveNow}) w->setEnabled(!toFtpServer);
 }

@@ -167,6 +167,9 @@ class TFormMain : public QMainWindow {
   QCheckBox* chkFTPPassive;
   QLabel* LblPassword;
   QLineEdit* EdtPassword;
+  QLabel* LblProtocol;
+  QComboBox* CmbProtocol;
+  QLabel* LblProtocolNote;
   QLabel* LblWebDirectory;
   QLineEdit* EdtWebDirectory;
   QPushButton* BtnFtpNow;
@@ -238,6 +241,7 @@ class TFormMain : public QMainWindow {
   void SetUploadMode(bool toFtpServer);
   // The cost field and the note follow the chosen password hash.
   void ShowHashChoice();
+  void ShowProtocolNote();
   void SetStepButtons(int step);
   void BindSettings();
 
@@ -253,6 +257,8 @@ class TFormMain : public QMainWindow {
 
  private:
   void WirePublishing();
+  // Sets the FTP client to ask about a certificate of server nothing vouches for.
+  void TrustByAsking(const std::string& server);
   std::optional<std::string> BrowseForSaveDirectory();
   // Generate's checks, files and log; true when both files were written.
   // The log window shows how the hashing goes and its Stop ends it.

@@ -14,6 +14,8 @@
 
 #include "core/ProjectSettings.h"
 #include "core/Text.h"
+#include "ftp/TlsTransport.h"
+#include "ftp/TrustFile.h"
 #include "ftp/Upload.h"
 #include "generate/AccessFiles.h"
 #include "generate/LocalSave.h"
@@ -244,6 +246,24 @@ void TFormMain::BtnSaveNowClick() {
   }
 }
 
+void TFormMain::TrustByAsking(const std::string& server) {
+  // A certificate nothing vouches for is the operator's call, asked once per
+  // server: a yes is kept, and a kept certificate that changes is refused.
+  FtpClient.Trust = TlsTrust{};
+  FtpClient.Trust.Pinned = PinnedCertificate(TrustFilePath(), server);
+  FtpClient.Trust.AskTrust = [this, server](const TlsPeer& peer, const std::string& reason) {
+    const std::string question =
+        "The certificate of " + server + " is not trusted: " + reason + ".\n\nSubject: " + peer.Subject +
+        "\nIssuer: " + peer.Issuer + "\nValid from " + peer.NotBefore + " to " + peer.NotAfter +
+        "\nFingerprint: " + FingerprintText(peer.Sha256) + "\n\nTrust this certificate for this server from now on?";
+    if (prompts_.Confirm(Q(question)) != Prompts::Button::Yes) return false;
+    if (!PinCertificate(TrustFilePath(), server, peer.Sha256))
+      prompts_.Error(
+          Q("The certificate is trusted for this upload only: " + TrustFilePath().string() + " cannot be written."));
+    return true;
+  };
+}
+
 void TFormMain::BtnFtpNowClick() {
   // A press that arrives from inside the running upload's wait would clear
   // its log and talk over its dialogue with the server.
@@ -251,7 +271,7 @@ void TFormMain::BtnFtpNowClick() {
   if (!FormLog) return;
 
   UploadCheck check = CheckUploadInputs(Settings());
-  if (check.PortReset) EdtPort->setText("21");
+  if (check.PortReset) EdtPort->setText(QString::number(check.Inputs.Port));
   if (check.Refused) {
     ShowRefusalFrom(*this, TabSheetUpload, *check.Refused);
     return;
@@ -260,6 +280,7 @@ void TFormMain::BtnFtpNowClick() {
   if (before == BeforePublish::Cancelled) return;
 
   Uploader& uploader = FtpUploader();
+  TrustByAsking(check.Inputs.Host + ":" + std::to_string(check.Inputs.Port));
   FormLog->SetStopHandler([this] {
     // A QUIT the server refuses is an unexpected error for the operator to see.
     if (std::optional<std::string> error = FtpUploader().Stop()) prompts_.ShowException(Q(*error));

@@ -9,6 +9,7 @@
 
 #include "common/Files.h"
 #include "common/FtpServer.h"
+#include "common/Vsftpd.h"
 #include "platform/Files.h"
 #include "support/ScriptedFtpServer.h"
 #include "test_publish_window.h"
@@ -17,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = ScriptedPrompts::Kind;
+using Button = ScriptedPrompts::Button;
 using pellora::testing::PyFtpServer;
 using pellora::testing::ReadFile;
 using pellora::testing::ScriptedFtpServer;
@@ -152,6 +154,36 @@ TEST_P(RealServerUpload, SendsTheGeneratedFilesAndRestoresTheLogButtons) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, RealServerUpload, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+// Over TLS a certificate nothing vouches for is asked about once: a yes is
+// kept for the next upload, a no stores nothing.
+TEST_F(Upload, AnUnknownCertificateIsAskedAboutOnceAndKept) {
+  TempDir home;
+  fs::create_directory(home.Path() / "public_html");
+  pellora::testing::Vsftpd server(home.Path());
+  if (!server.Running()) GTEST_SKIP() << server.Trouble();
+  AddUser("ann", "one");
+  Generated();
+  form->ShowStep(3);
+  Fill(server.Port());
+  form->EdtUser->setText(QString::fromStdString(server.User()));
+  form->EdtPassword->setText(QString::fromStdString(server.Password()));
+  form->CmbProtocol->setCurrentIndex(form->CmbProtocol->findData("ftpes"));
+  EXPECT_TRUE(form->LblProtocolNote->text().isEmpty());
+
+  prompts.Expect(Kind::Confirm, Button::No);
+  Click(form->BtnFtpNow);
+  EXPECT_TRUE(prompts.LastAsked().text.contains("Fingerprint: SHA256:"));
+  EXPECT_EQ(log->Lines().last(), "* No file was stored.");
+  prompts.Expect(Kind::Confirm, Button::Yes);
+  Click(form->BtnFtpNow);
+  EXPECT_EQ(log->Lines().last(), "* Both files were stored.");
+  const std::size_t asked = prompts.Asked().size();
+  Click(form->BtnFtpNow);
+  EXPECT_EQ(log->Lines().last(), "* Both files were stored.");
+  EXPECT_EQ(prompts.Asked().size(), asked) << "the kept certificate is not asked about again";
+  EXPECT_TRUE(log->Text().contains("\n  Secured with TLSv1.3, certificate pinned (SHA256:"));
+}
 
 TEST_F(Upload, StopEndsTheWaitOnASilentServer) {
   Generated();
