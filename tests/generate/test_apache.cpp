@@ -1,23 +1,15 @@
 // Generated files against a real web server: a private instance on 127.0.0.1
 // with its own configuration, started once for this program and stopped at
 // its end, with its document root and password folder in a temporary tree.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
+#include "common/Apache.h"
 #include "common/Files.h"
 #include "common/Logs.h"
 #include "common/Users.h"
@@ -27,12 +19,11 @@
 namespace pellora {
 namespace {
 namespace fs = std::filesystem;
+using testing::Apache;
+using testing::kApache;
 using testing::ReadFile;
 using testing::User;
 using testing::WriteFile;
-
-constexpr const char* kApache = "/usr/sbin/apache2";
-constexpr const char* kModules = "/usr/lib/apache2/modules";
 
 std::string Base64(std::string_view in) {
   static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -55,27 +46,10 @@ struct Reply {
   std::string body;
 };
 
-int Connect(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  timeval tv{5, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // One HTTP/1.0 GET; credentials as "name:password", or nullptr for none.
 Reply Get(int port, const std::string& target, const std::string* credentials) {
   Reply reply;
-  int fd = Connect(port);
+  int fd = testing::ConnectLocal(port);
   if (fd < 0) return reply;
   std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
   if (credentials) request += "Authorization: Basic " + Base64(*credentials) + "\r\n";
@@ -95,143 +69,6 @@ Reply Get(int port, const std::string& target, const std::string* credentials) {
   reply.status = std::atoi(all.c_str() + all.find(' ') + 1);
   return reply;
 }
-
-int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-    port = ntohs(addr.sin_port);
-  ::close(fd);
-  return port;
-}
-
-class Apache {
- public:
-  explicit Apache(fs::path root) : root_(std::move(root)) {}
-  ~Apache() { Stop(); }
-
-  int Port() const { return port_; }
-  fs::path DocumentRoot() const { return root_ / "htdocs"; }
-  std::string ErrorLog() const {
-    return ReadFile(root_ / "logs" / "startup.log") + ReadFile(root_ / "logs" / "error.log");
-  }
-
-  bool Start(std::string& why) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      port_ = FreePort();
-      WriteConfig();
-      if (Launch(why)) return true;
-      Stop();
-    }
-    return false;
-  }
-
-  // The pid file names the server; its own process group also holds every
-  // child it started, which goes too if it will not stop by itself.
-  void Stop() {
-    if (child_ <= 0) return;
-    std::string pidText = ReadFile(root_ / "run" / "httpd.pid");
-    pid_t pid = pidText.empty() ? child_ : static_cast<pid_t>(std::atol(pidText.c_str()));
-    ::kill(pid > 0 ? pid : child_, SIGTERM);
-    if (!WaitExit(std::chrono::seconds(10))) {
-      ::kill(-child_, SIGKILL);
-      WaitExit(std::chrono::seconds(5));
-    }
-    ::kill(-child_, SIGKILL);  // any straggler of the group
-    child_ = -1;
-  }
-
- private:
-  void WriteConfig() {
-    for (const char* d : {"htdocs", "logs", "run"}) fs::create_directories(root_ / d);
-    const std::string r = root_.string();
-    std::string conf = "ServerRoot \"" + r + "\"\n" + "Listen 127.0.0.1:" + std::to_string(port_) + "\n" +
-                       "ServerName 127.0.0.1\n"
-                       "PidFile \"" +
-                       r + "/run/httpd.pid\"\n" + "DefaultRuntimeDir \"" + r + "/run\"\n" + "Mutex file:" + r +
-                       "/run default\n" + "ErrorLog \"" + r + "/logs/error.log\"\n" +
-                       "LogLevel warn auth_basic:info authn_file:info\n";
-    for (const char* m : {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_basic"})
-      conf += std::string("LoadModule ") + m + "_module " + kModules + "/mod_" + m + ".so\n";
-    if (::geteuid() == 0) {
-      // The children drop to an ordinary account; the tree is readable to it.
-      conf += std::string("User ") + (::getpwnam("www-data") ? "www-data" : "nobody") + "\n";
-      conf += std::string("Group ") + (::getgrnam("www-data") ? "www-data" : "nogroup") + "\n";
-    }
-    conf +=
-        "StartServers 2\nMinSpareServers 1\nMaxSpareServers 3\nMaxRequestWorkers 8\n"
-        "DocumentRoot \"" +
-        r + "/htdocs\"\n" +
-        "<Directory />\n  AllowOverride None\n  Require all denied\n</Directory>\n"
-        "<Directory \"" +
-        r + "/htdocs\">\n  AllowOverride AuthConfig FileInfo\n  Require all granted\n</Directory>\n";
-    WriteFile(root_ / "httpd.conf", conf);
-  }
-
-  bool Launch(std::string& why) {
-    fs::remove(root_ / "run" / "httpd.pid");
-    const std::string conf = (root_ / "httpd.conf").string();
-    const std::string root = root_.string();
-    const std::string startupLog = (root_ / "logs" / "startup.log").string();
-    pid_t parent = ::getpid();
-    child_ = ::fork();
-    if (child_ < 0) {
-      why = "fork failed";
-      return false;
-    }
-    if (child_ == 0) {
-      ::setpgid(0, 0);
-      // Should this test die without its tear-down, the server goes with it.
-      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-      if (::getppid() != parent) ::_exit(127);
-      int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0);
-      // Complaints about the configuration come before the error log opens.
-      int out = ::open(startupLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      ::execl(kApache, kApache, "-d", root.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::setpgid(child_, child_);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (::waitpid(child_, &status, WNOHANG) == child_) {
-        child_ = -1;
-        why = "the server exited at start-up:\n" + ErrorLog();
-        return false;
-      }
-      if (int fd = Connect(port_); fd >= 0) {
-        ::close(fd);
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    why = "the server did not answer within 15 s:\n" + ErrorLog();
-    return false;
-  }
-
-  bool WaitExit(std::chrono::seconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      pid_t r = ::waitpid(child_, &status, WNOHANG);
-      if (r == child_ || r < 0) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-  }
-
-  fs::path root_;
-  int port_ = 0;
-  pid_t child_ = -1;
-};
 
 class ApacheTest : public ::testing::Test {
  protected:
