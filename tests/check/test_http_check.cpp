@@ -26,10 +26,11 @@ using testing::User;
 using testing::WriteFile;
 
 // Answers every connection the same way: never, with bytes that are not
-// HTTP, or as a server that reads no .htaccess.
+// HTTP, or as a server that reads no .htaccess, perhaps with a body that
+// never ends.
 class ScriptedServer {
  public:
-  explicit ScriptedServer(std::string answer) : answer_(std::move(answer)) {
+  explicit ScriptedServer(std::string answer, bool endless = false) : answer_(std::move(answer)), endless_(endless) {
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -62,12 +63,15 @@ class ScriptedServer {
         held.push_back(fd);  // stalls: open, silent
         continue;
       }
-      (void)::send(fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+      bool sent = ::send(fd, answer_.data(), answer_.size(), MSG_NOSIGNAL) > 0;
+      const std::string more(65536, 'x');
+      while (endless_ && sent && !stop_) sent = ::send(fd, more.data(), more.size(), MSG_NOSIGNAL) > 0;
       ::close(fd);
     }
     for (int fd : held) ::close(fd);
   }
   std::string answer_;
+  bool endless_;
   int listen_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
@@ -181,6 +185,7 @@ TEST_F(HttpCheckTest, EachWayASiteGoesWrongIsFoundAndNamed) {
   ScriptedServer garbage("SSH-2.0-OpenSSH_9.2\r\nProtocol mismatch.\r\n");
   ScriptedServer nginx(
       "HTTP/1.1 200 OK\r\nServer: nginx/1.22.1\r\nContent-Length: 6\r\nConnection: close\r\n\r\nhello\n");
+  ScriptedServer endless("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", true);
   const std::string https = "https://127.0.0.1:" + std::to_string(server_->TlsPort()) + "/members/";
   auto at = [](const ScriptedServer& s) { return "http://127.0.0.1:" + std::to_string(s.Port()) + "/members/"; };
 
@@ -215,6 +220,8 @@ TEST_F(HttpCheckTest, EachWayASiteGoesWrongIsFoundAndNamed) {
       {at(stall), "/htdocs/members/", "/pw/", false, CheckOutcome::Unreachable,
        "time limit: the server did not answer within 2 s"},
       {at(garbage), "/htdocs/members/", "/pw/", false, CheckOutcome::Problem, "the server's answer is not HTTP"},
+      {at(endless), "/htdocs/members/", "/pw/", false, CheckOutcome::Problem,
+       "the server ignores .htaccess here (AllowOverride None)"},
       {at(nginx), "/htdocs/members/", "/pw/", false, CheckOutcome::Problem,
        "  Protected: 200 without credentials ... Failed\n  Diagnosis: the server ignores .htaccess here "
        "(AllowOverride None) or the files went to another folder\n    The server is nginx, which never reads "
