@@ -102,7 +102,7 @@ Seen TransportFailure(const HttpReply& reply, const CheckInputs& in, const std::
       return Problem("an answer that is not HTTP",
                      "the server's answer is not HTTP and is not trusted: check that the address names the web "
                      "server (its scheme and port)");
-    case Failure::BadUrl: return Problem("no http(s) address", "the address is not an http or https address: " + url);
+    case Failure::BadUrl: return Problem("not http or https", "the address is not an http or https address");
     case Failure::Stopped: return Fail("stopped", CheckOutcome::Stopped, "the check was stopped");
     default: return Fail("error", CheckOutcome::Unreachable, reply.Error);
   }
@@ -242,6 +242,8 @@ class Checker {
 
   CheckResult Run() {
     log_.AddLine("* Checking " + Printable(in_.Url));
+    if (!SplitUrl(in_.Url))
+      return *Report("Address", Problem("not http or https", "the address is not an http or https address"));
     if (auto failed = Report("Protected", WithoutCredentials())) return *failed;
     if (in_.Member) {
       if (auto failed = Report("Member " + Quoted(in_.Member->Name) + " gets in", MemberGetsIn(*in_.Member)))

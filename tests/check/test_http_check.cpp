@@ -228,6 +228,8 @@ TEST_F(HttpCheckTest, EachWayASiteGoesWrongIsFoundAndNamed) {
        ".htaccess; put these two lines into the server block of the site instead:\n      auth_basic \"Members Only "
        "Area\";\n      auth_basic_user_file " +
            root.string() + "/pw/.htpasswd;\n"},
+      {"ftp://127.0.0.1/members/", "/htdocs/members/", "/pw/", false, CheckOutcome::Problem,
+       "the address is not an http or https address"},
       {"http://127.0.0.1:" + std::to_string(testing::FreePort()) + "/", "/htdocs/", "/pw/", false,
        CheckOutcome::Unreachable, "connection error: "},
   };
