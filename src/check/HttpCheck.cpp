@@ -178,7 +178,7 @@ class Checker {
     }
     if (status >= 200 && status < 300) {
       std::string why = "the server ignores .htaccess here (AllowOverride None) or the files went to another folder";
-      if (Lower(reply->Server).starts_with("nginx"))
+      if (StartsWithNoCase(reply->Server, "nginx"))
         why +=
             "\nThe server is nginx, which never reads .htaccess; put these two lines into the server block of the "
             "site instead:\n  auth_basic " +

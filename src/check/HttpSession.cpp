@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "core/Text.h"
+
 namespace pellora {
 namespace {
 
@@ -24,19 +26,13 @@ struct Transfer {
   bool cut = false;
 };
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   std::string_view line(data, size * count);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   HttpReply& reply = *transfer->reply;
   // A status line starts the headers of another answer (after a 100 Continue).
-  if (StartsWithNoCase(line, "HTTP/")) {
+  if (StartsWithNoCase(line, "http/")) {
     reply.Authenticate.clear();
     reply.Server.clear();
   }
@@ -45,8 +41,8 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
     return std::string(v);
   };
-  if (StartsWithNoCase(line, "WWW-Authenticate:")) reply.Authenticate.push_back(value("WWW-Authenticate:"));
-  else if (StartsWithNoCase(line, "Server:")) reply.Server = value("Server:");
+  if (StartsWithNoCase(line, "www-authenticate:")) reply.Authenticate.push_back(value("WWW-Authenticate:"));
+  else if (StartsWithNoCase(line, "server:")) reply.Server = value("Server:");
   return size * count;
 }
 
