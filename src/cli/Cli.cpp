@@ -43,10 +43,21 @@ Projects:
 Publishing:
   publish PROJECT.htp [--replace] [--timeout S] [--netrc-file FILE]
           [--protocol ftp|ftpes|ftps|sftp] [--cacert FILE] [--pin FINGERPRINT]
-          [--accept-new-certificate]
+          [--accept-new-certificate] [--check]
       generate, then upload or save to the local directory, as the
       project's publishing page chooses (--replace: see save; the other
-      options: see upload)
+      options: see upload); --check then checks the project's CHECKURL
+      as check does, and its status is the command's once the files are
+      published
+  check PROJECT.htp [--url URL] [--user NAME] [--cacert FILE] [--timeout S]
+        [--offline]
+      ask the web server whether the folder at URL (default: the project's
+      CHECKURL) is protected as the project says: refused without a
+      password, with the AuthName as realm, open to the first enabled user
+      (or NAME), closed to a disabled user and to a wrong password, and the
+      .htpasswd not served; one line per step, the diagnosis of a problem
+      on standard error; every request ends after S seconds (default 10);
+      --offline asks nothing and prints what generate warns about instead
   generate PROJECT.htp [--out DIR]
       write DIR/.htaccess and DIR/.htpasswd (default DIR: the working folder)
       and print the password hash it used, as in Password hash: bcrypt (cost 10);
@@ -127,9 +138,11 @@ Exit status:
      could not be read or written, or a password did not match (verify)
   2  usage error: unknown command or option, missing or extra argument,
      an option value that is not a number or not one of its words
+  1  also: check found the folder not protected as the project says, or
+     check --offline found something to warn about
   3  the server, the network or TLS failed the upload (a certificate
-     not trusted included); upload and publish exit 0 only when both files
-     were stored
+     not trusted included), or check could not reach the web server;
+     upload and publish exit 0 only when both files were stored
 )help";
 
 using Command = int (*)(const std::vector<std::string>&);
@@ -140,6 +153,7 @@ const std::map<std::string, Command>& Commands() {
                                                        {"set", CmdSet},
                                                        {"publish", CmdPublish},
                                                        {"generate", CmdGenerate},
+                                                       {"check", CmdCheck},
                                                        {"upload", CmdUpload},
                                                        {"save", CmdSave},
                                                        {"users", CmdUsers},

@@ -25,6 +25,7 @@ int CmdGenerate(const std::vector<std::string>& args);
 int CmdUpload(const std::vector<std::string>& args);
 int CmdSave(const std::vector<std::string>& args);
 int CmdPublish(const std::vector<std::string>& args);
+int CmdCheck(const std::vector<std::string>& args);
 
 int CmdHash(const std::vector<std::string>& args);
 int CmdVerify(const std::vector<std::string>& args);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/Args.h"
+#include "cli/CheckCommands.h"
 #include "cli/Commands.h"
 #include "cli/Netrc.h"
 #include "cli/Output.h"
@@ -222,7 +223,7 @@ int CmdSave(const std::vector<std::string>& args) {
 }
 
 int CmdPublish(const std::vector<std::string>& args) {
-  Args a(args, With({{"--replace", false}, {"--timeout", true}, {"--netrc-file", true}}));
+  Args a(args, With({{"--replace", false}, {"--timeout", true}, {"--netrc-file", true}, {"--check", false}}));
   a.Expect({"PROJECT"});
   const int timeoutMs = TimeoutMs(a);
   Project project;
@@ -247,11 +248,20 @@ int CmdPublish(const std::vector<std::string>& args) {
     if (!DirectoryExists(directory)) return Refuse(kNoDirectory);
   }
 
+  // Asked for, the check must be able to run before anything is published.
+  std::optional<CheckInputs> check;
+  if (a.Has("--check") && !(check = CheckInputsFor(project, a))) return kExitRefused;
+
   if (!Generate(project, {})) return kExitRefused;
-  if (!settings.ToFtpServer) return RunSave(settings.LocalDirectory, a.Has("--replace"), {});
-  UploadInputs inputs;
-  if (auto refused = CheckUpload(settings, std::nullopt, inputs)) return Refuse(*refused);
-  return RunUpload(inputs, timeoutMs, trust);
+  int status = kExitDone;
+  if (!settings.ToFtpServer) {
+    status = RunSave(settings.LocalDirectory, a.Has("--replace"), {});
+  } else {
+    UploadInputs inputs;
+    if (auto refused = CheckUpload(settings, std::nullopt, inputs)) return Refuse(*refused);
+    status = RunUpload(inputs, timeoutMs, trust);
+  }
+  return status == kExitDone && check ? RunCheck(*check) : status;
 }
 
 }  // namespace pellora::cli

@@ -602,6 +602,7 @@ QWidget* TFormMain::BuildUploadPage() {
   connect(BtnFtpNow, &QPushButton::clicked, this, &TFormMain::BtnFtpNowClick);
   connect(BtnBrowse, &QPushButton::clicked, this, &TFormMain::BtnBrowseClick);
   connect(BtnSaveNow, &QPushButton::clicked, this, &TFormMain::BtnSaveNowClick);
+  connect(BtnCheckNow, &QPushButton::clicked, this, &TFormMain::BtnCheckNowClick);
   return page;
 }
 

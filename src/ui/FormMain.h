@@ -226,6 +226,7 @@ class TFormMain : public QMainWindow {
   void BtnFtpNowClick();
   void BtnBrowseClick();
   void BtnSaveNowClick();
+  void BtnCheckNowClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -253,7 +254,8 @@ class TFormMain : public QMainWindow {
   TFtpClient FtpClient;  // the program's one FTP client, for every upload
   // The upload that drives FtpClient and reports into FormLog.
   Uploader& FtpUploader();
-  bool Generating() const { return generating_; }
+  // Generating, uploading or checking: the log window's Stop ends it.
+  bool Busy();
 
  private:
   void WirePublishing();
@@ -264,6 +266,10 @@ class TFormMain : public QMainWindow {
   // The log window shows how the hashing goes and its Stop ends it.
   bool GenerateFiles();
   bool generating_ = false;
+  // The HTTP check of the protected address, after publishing or by Check now.
+  void RunCheck();
+  void CheckAfterPublishing();
+  bool checking_ = false;
   enum class BeforePublish { AsTheyAre, Regenerated, Cancelled };
   // Offers to generate again when the generated files no longer match the
   // users and options.

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "check/HttpCheck.h"
 #include "core/ProjectSettings.h"
 #include "core/Text.h"
 #include "ftp/TlsTransport.h"
@@ -95,7 +96,7 @@ class StopUploadOnClose : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == &form_ && event->type() == QEvent::Close) {
       QTimer::singleShot(0, this, [this] {
-        if (form_.isVisible() || !form_.FormLog || !(form_.FtpUploader().Running() || form_.Generating())) return;
+        if (form_.isVisible() || !form_.FormLog || !form_.Busy()) return;
         form_.FormLog->BtnStopClick();
       });
     }
@@ -189,6 +190,8 @@ bool TFormMain::GenerateFiles() {
 
 void TFormMain::BtnGenerateClick() { GenerateFiles(); }
 
+bool TFormMain::Busy() { return generating_ || checking_ || FtpUploader().Running(); }
+
 TFormMain::BeforePublish TFormMain::OfferToRegenerate() {
   // Files never generated are refused by the publishing commands themselves.
   if (!GeneratedFile(kHtaccessName) || !GeneratedFile(kHtpasswdName) ||
@@ -241,7 +244,10 @@ void TFormMain::BtnSaveNowClick() {
   switch (result.Outcome) {
     case LocalSaveOutcome::Cancelled: break;
     case LocalSaveOutcome::DirectoryMissing: ShowRefusalFrom(*this, TabSheetUpload, *result.Refused); break;
-    case LocalSaveOutcome::Saved: FormLog->ShowLog(); break;
+    case LocalSaveOutcome::Saved:
+      FormLog->ShowLog();
+      if (result.HtaccessSaved && result.HtpasswdSaved) CheckAfterPublishing();
+      break;
     case LocalSaveOutcome::NotGenerated: break;
   }
 }
@@ -291,7 +297,48 @@ void TFormMain::BtnFtpNowClick() {
   FormLog->ShowLog();
 
   RestoreLogButtons restore{*FormLog};
-  uploader.Run(check.Inputs);
+  if (uploader.Run(check.Inputs)) CheckAfterPublishing();
+}
+
+void TFormMain::CheckAfterPublishing() {
+  if (Trim(Settings().CheckUrl).empty()) return;
+  // The files are in place either way; an address the check cannot ask is
+  // said in the log instead of a box over it.
+  if (std::optional<Refusal> refused = RefuseValue(Settings(), Field::CheckUrl)) {
+    FormLog->AddLine("  " + refused->Text);
+    return;
+  }
+  RunCheck();
+}
+
+void TFormMain::BtnCheckNowClick() {
+  if (!FormLog || Busy()) return;
+  std::optional<Refusal> refused = RefuseMissing(Settings(), Field::CheckUrl);
+  if (!refused) refused = RefuseValue(Settings(), Field::CheckUrl);
+  if (refused) {
+    ShowRefusalFrom(*this, TabSheetUpload, *refused);
+    return;
+  }
+  FormLog->Clear();
+  RunCheck();
+}
+
+void TFormMain::RunCheck() {
+  bool stopped = false;
+  FormLog->SetStopHandler([&stopped] { stopped = true; });
+  FormLog->SetStopEnabled(true);
+  FormLog->SetCloseEnabled(false);
+  FormLog->ShowLog();
+  {
+    RestoreLogButtons restore{*FormLog};
+    BlockInput busy(*this);
+    checking_ = true;
+    CheckProtection(CheckInputsOf(project_.Users, Settings(), Trim(Settings().CheckUrl)), *FormLog,
+                    {.Pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); },
+                     .Stopped = [&stopped] { return stopped; }});
+    checking_ = false;
+  }
+  FormLog->SetStopHandler({});
 }
 
 }  // namespace pellora

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Apache.h"
 #include "common/Files.h"
 #include "common/FtpServer.h"
 #include "common/Vsftpd.h"
@@ -183,6 +184,36 @@ TEST_F(Upload, AnUnknownCertificateIsAskedAboutOnceAndKept) {
   EXPECT_EQ(log->Lines().last(), "* Both files were stored.");
   EXPECT_EQ(prompts.Asked().size(), asked) << "the kept certificate is not asked about again";
   EXPECT_TRUE(log->Text().contains("\n  Secured with TLSv1.3, certificate pinned (SHA256:"));
+}
+
+// "Check now" asks for an address on its own page, and a successful upload
+// checks the address by itself, its lines after the upload's.
+TEST_F(Upload, TheCheckRunsOnItsButtonAndAfterAnUpload) {
+  DirtyLog();
+  prompts.Expect(Kind::Message);
+  Click(form->BtnCheckNow);
+  EXPECT_EQ(prompts.LastAsked().text, "Please input the web address of the protected folder.");
+  ExpectLogUntouched();
+
+  const QString nowhere = QString("http://127.0.0.1:%1/members/").arg(pellora::testing::FreePort());
+  form->EdtCheckUrl->setText(nowhere);
+  Click(form->BtnCheckNow);
+  EXPECT_EQ(log->Lines().first(), "* Checking " + nowhere);
+  EXPECT_EQ(log->Lines().last(), "* The server could not be reached");
+  ExpectLogAtRest();
+
+  TempDir home;
+  fs::create_directory(home.Path() / "public_html");
+  PyFtpServer server(home.Path(), "webmaster", "pw 1");
+  ASSERT_TRUE(server.Running()) << "pyftpdlib did not start";
+  AddUser("ann", "one");
+  Generated();
+  Fill(server.Port());
+  Click(form->BtnFtpNow);
+  const QStringList lines = log->Lines();
+  EXPECT_EQ(lines.first(), "* Tasks:");
+  EXPECT_TRUE(lines.contains("* Both files were stored.") && lines.contains("* Checking " + nowhere));
+  EXPECT_EQ(lines.last(), "* The server could not be reached");
 }
 
 TEST_F(Upload, StopEndsTheWaitOnASilentServer) {
