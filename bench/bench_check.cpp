@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "Support.h"
 #include "check/HttpCheck.h"
 #include "common/Apache.h"
 #include "core/Log.h"
@@ -34,13 +35,6 @@ const char* kMemberPassword = "Secret1";
 const char* kDisabled = "dis";
 const char* kDisabledPassword = "Nope2";
 const char* kRealm = "Members Only Area";
-
-class NullLog : public LogSink {
- public:
-  void Clear() override {}
-  void AddLine(std::string_view) override {}
-  void AppendText(std::string_view) override {}
-};
 
 struct TempDir {
   fs::path path;
@@ -59,35 +53,6 @@ struct TempDir {
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
   ::chmod(path.c_str(), 0644);
-}
-
-// Runs a program to its end with its output thrown away; seconds of wall time.
-double RunTimed(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "bench_check: %s failed (status %d)\n", argv[0].c_str(), status);
-    return -1;
-  }
-  return seconds;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 // One whole check, as pellora-cli runs it; 0 when the folder is protected.
@@ -136,32 +101,11 @@ void CheckVsCurl(const char* self) {
   const std::vector<std::string> ours = {self, "--check-session", url};
   // The same four requests, each with its own credentials, in one process
   // that keeps its connection between them.
-  const std::vector<std::string> curl = {"curl",
-                                         "-s",
-                                         "-o",
-                                         "/dev/null",
-                                         url,
-                                         "--next",
-                                         "-s",
-                                         "-o",
-                                         "/dev/null",
-                                         "-u",
-                                         std::string(kMember) + ":" + kMemberPassword,
-                                         url,
-                                         "--next",
-                                         "-s",
-                                         "-o",
-                                         "/dev/null",
-                                         "-u",
-                                         std::string(kDisabled) + ":" + kDisabledPassword,
-                                         url,
-                                         "--next",
-                                         "-s",
-                                         "-o",
-                                         "/dev/null",
-                                         "-u",
-                                         std::string(kMember) + ":wrong-password",
-                                         url};
+  std::vector<std::string> curl = {"curl", "-s", "-o", "/dev/null", url};
+  for (const std::string& login :
+       {std::string(kMember) + ":" + kMemberPassword, std::string(kDisabled) + ":" + kDisabledPassword,
+        std::string(kMember) + ":wrong-password"})
+    curl.insert(curl.end(), {"--next", "-s", "-o", "/dev/null", "-u", login, url});
   std::vector<double> a, b;
   RunTimed(ours);  // warm both up: page cache, the server's first connection
   RunTimed(curl);

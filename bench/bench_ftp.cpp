@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "Support.h"
 #include "core/Log.h"
 #include "ftp/FtpClient.h"
 #include "ftp/Upload.h"
@@ -49,13 +50,6 @@ print(server.address[1], flush=True)
 server.serve_forever()
 )";
 
-class NullLog : public LogSink {
- public:
-  void Clear() override {}
-  void AddLine(std::string_view) override {}
-  void AppendText(std::string_view) override {}
-};
-
 struct TempDir {
   fs::path path;
   TempDir() {
@@ -70,30 +64,6 @@ struct TempDir {
 };
 
 void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-// Runs a program to its end with its output thrown away; seconds of wall time.
-double RunTimed(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "bench_ftp: %s failed (status %d)\n", argv[0].c_str(), status);
-    return -1;
-  }
-  return seconds;
-}
 
 struct PyServer {
   pid_t pid = -1;
@@ -122,11 +92,6 @@ struct PyServer {
     }
   }
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // One upload session with the program's own upload sequence.
 int UploadSession(int port, const fs::path& folder) {

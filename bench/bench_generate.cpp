@@ -11,19 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "Support.h"
 #include "generate/AccessFiles.h"
 #include "generate/UpToDate.h"
-
-namespace {
-
-class NullLog : public pellora::LogSink {
- public:
-  void Clear() override {}
-  void AddLine(std::string_view) override {}
-  void AppendText(std::string_view) override {}
-};
-
-}  // namespace
 
 int main() {
   namespace fs = std::filesystem;

@@ -23,7 +23,7 @@ constexpr const char* kVsftpd = "/usr/sbin/vsftpd";
 
 // Runs a command of the shell with its output in `log`; true when it succeeded.
 bool Run(const std::string& command, const fs::path& log) {
-  return std::system((command + " >>" + log.string() + " 2>&1").c_str()) == 0;
+  return std::system(("(" + command + ") >>" + log.string() + " 2>&1").c_str()) == 0;
 }
 
 sockaddr_in Loopback(int port) {

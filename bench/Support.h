@@ -1,0 +1,51 @@
+#pragma once
+// What the benchmarks share: a whole program run timed, the median of such
+// runs, and a log that keeps nothing.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/Log.h"
+
+// Runs a program to its end with its output thrown away; seconds of wall
+// time, or -1 (with a line on standard error) when it failed.
+inline double RunTimed(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed (status %d)\n", argv[0].c_str(), status);
+    return -1;
+  }
+  return seconds;
+}
+
+inline double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+class NullLog : public pellora::LogSink {
+ public:
+  void Clear() override {}
+  void AddLine(std::string_view) override {}
+  void AppendText(std::string_view) override {}
+};
