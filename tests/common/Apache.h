@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/Ports.h"
+
 namespace pellora::testing {
 
 inline constexpr const char* kApache = "/usr/sbin/apache2";
@@ -46,10 +48,5 @@ class Apache {
   int tlsPort_ = 0;
   pid_t child_ = -1;
 };
-
-// A port of 127.0.0.1 that nothing listens on at the moment.
-int FreePort();
-// A connected socket to 127.0.0.1:port with 5 s limits, or -1.
-int ConnectLocal(int port);
 
 }  // namespace pellora::testing

@@ -206,11 +206,4 @@ std::string ScriptedFtpServer::Error() {
 
 int LoopbackListener(int& port) { return Listener(port); }
 
-int FreePort() {
-  int port = 0;
-  int fd = Listener(port);
-  ::close(fd);
-  return port;
-}
-
 }  // namespace pellora::testing

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/Ports.h"
+
 namespace pellora::testing {
 
 // The server side of one control connection, driven by a test's script in
@@ -76,9 +78,6 @@ class ScriptedFtpServer {
   std::string error_;
 };
 
-// A listening socket on 127.0.0.1 that nobody accepts on; closing it gives a
-// port that refuses.
-int FreePort();
 // A socket listening on 127.0.0.1 with a port the system picks.
 int LoopbackListener(int& port);
 
