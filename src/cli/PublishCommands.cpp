@@ -19,6 +19,7 @@
 #include "generate/LocalSave.h"
 #include "platform/Files.h"
 #include "project/ProjectFile.h"
+#include "sftp/SftpClient.h"
 
 namespace pellora::cli {
 
@@ -63,9 +64,13 @@ std::optional<Refusal> CheckUpload(const ProjectSettings& settings, const std::o
 }
 
 // The options of upload and publish that choose the protocol and which
-// certificates to trust.
-const std::vector<OptionSpec> kSecureOptions{
-    {"--protocol", true}, {"--cacert", true}, {"--pin", true}, {"--accept-new-certificate", false}};
+// certificates and host keys to trust.
+const std::vector<OptionSpec> kSecureOptions{{"--protocol", true},
+                                             {"--cacert", true},
+                                             {"--pin", true},
+                                             {"--accept-new-certificate", false},
+                                             {"--accept-new-host-key", false},
+                                             {"--key-passphrase-stdin", false}};
 
 std::vector<OptionSpec> With(std::vector<OptionSpec> specs) {
   specs.insert(specs.end(), kSecureOptions.begin(), kSecureOptions.end());
@@ -76,6 +81,8 @@ struct Trust {
   std::string caFile;
   std::optional<std::string> pin;
   bool acceptNew = false;
+  bool acceptNewHostKey = false;
+  bool passphraseOnStdin = false;
 };
 
 // --protocol for this run, and the trust options. A port that is the
@@ -97,10 +104,51 @@ Trust ReadSecureOptions(const Args& a, ProjectSettings& settings) {
     if (!trust.pin) throw UsageError("--pin takes SHA256:<base64> or the 64 hexadecimal digits of a SHA-256 digest");
   }
   trust.acceptNew = a.Has("--accept-new-certificate");
+  trust.acceptNewHostKey = a.Has("--accept-new-host-key");
+  trust.passphraseOnStdin = a.Has("--key-passphrase-stdin");
   return trust;
 }
 
+// Runs the upload with the progress line on a terminal and says why it failed.
+int FinishUpload(Uploader& uploader, const UploadInputs& inputs, Progress& progress, StdoutLog& log) {
+  const auto start = std::chrono::steady_clock::now();
+  if (progress.Enabled())
+    SetDefaultEventPump([&] {
+      const auto seconds =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+      progress.Show(log.LastStep() + " ... " + std::to_string(seconds) + " s");
+    });
+  const bool stored = uploader.Run(inputs);
+  SetDefaultEventPump({});
+  progress.Clear();
+  if (stored) return kExitDone;
+  // The log shows where the upload stopped; the reason goes where messages
+  // go, so that standard output stays the log the window would show.
+  PrintError("pellora-cli: " + Printable(uploader.FailureReason()));
+  return kExitServer;
+}
+
+// Nobody is asked: a host key no known_hosts file has is kept only when the
+// command line says so, and a passphrase is read only when it says where from.
+int RunSftpUpload(const UploadInputs& inputs, int timeoutMs, const Trust& trust) {
+  Progress progress;
+  StdoutLog log(&progress);
+  TSftpClient client;
+  client.TimeOut = timeoutMs;
+  if (trust.acceptNewHostKey) client.AskHostKey = [](const HostKeyInfo&) { return true; };
+  if (trust.passphraseOnStdin)
+    client.AskPassphrase = [&progress](const std::string&) -> std::optional<std::string> {
+      progress.Clear();
+      std::string passphrase;
+      if (!ReadSecretLine(passphrase, "Key passphrase: ")) return std::nullopt;
+      return passphrase;
+    };
+  Uploader uploader(client, log);
+  return FinishUpload(uploader, inputs, progress, log);
+}
+
 int RunUpload(const UploadInputs& inputs, int timeoutMs, const Trust& trust) {
+  if (inputs.Protocol == FtpProtocol::Sftp) return RunSftpUpload(inputs, timeoutMs, trust);
   Progress progress;
   StdoutLog log(&progress);
   TFtpClient client;
@@ -119,23 +167,8 @@ int RunUpload(const UploadInputs& inputs, int timeoutMs, const Trust& trust) {
       return false;
     };
   Uploader uploader(client, log);
-  const auto start = std::chrono::steady_clock::now();
-  if (progress.Enabled())
-    SetDefaultEventPump([&] {
-      const auto seconds =
-          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-      progress.Show(log.LastStep() + " ... " + std::to_string(seconds) + " s");
-    });
-  const bool stored = uploader.Run(inputs);
-  SetDefaultEventPump({});
-  progress.Clear();
-  if (stored) return kExitDone;
-  // The log shows where the upload stopped; the reason goes where messages
-  // go, so that standard output stays the log the window would show.
-  PrintError("pellora-cli: " + Printable(uploader.FailureReason()));
-  return kExitServer;
+  return FinishUpload(uploader, inputs, progress, log);
 }
-
 int RunSave(const std::string& directoryField, bool replace, const fs::path& from) {
   bool keptExisting = false;
   LocalSavePrompts prompts;

@@ -125,6 +125,7 @@ constexpr std::array kRows{
              CheckFtpProtocol, true},
   SettingRow{Field::CheckUrl, "CHECKURL", &S::CheckUrl, nullptr, "", "", 16,
              "Please input the web address of the protected folder.", CheckCheckUrl, true},
+  SettingRow{Field::SftpKeyFile, "SFTPKEYFILE", &S::SftpKeyFile, nullptr, "", "", 17, nullptr, nullptr, true},
 };
 // clang-format on
 

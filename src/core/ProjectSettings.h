@@ -33,6 +33,7 @@ enum class Field {
   HashCost,
   FtpProtocol,
   CheckUrl,
+  SftpKeyFile,
   Generate,  // the generated files, made by the Generate command
 };
 
@@ -65,6 +66,9 @@ struct ProjectSettings {
   // The web address of the protected folder, checked over HTTP after
   // publishing; empty: no check.
   std::string CheckUrl;
+  // The private key an SFTP upload logs in with; empty: the password or an
+  // SSH agent.
+  std::string SftpKeyFile;
 
   bool operator==(const ProjectSettings&) const = default;
 };

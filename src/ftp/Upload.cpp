@@ -12,8 +12,6 @@ namespace pellora {
 
 namespace {
 
-constexpr const char* kNoSftp = "SFTP is not supported by this build yet";
-
 // "5 s" for 5000, "1500 ms" for 1500.
 std::string Duration(std::int32_t ms) {
   return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
@@ -72,7 +70,7 @@ UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
     check.PortReset = true;
   }
   if (!protocol) return refuse(*RefuseValue(settings, Field::FtpProtocol));
-  if (*protocol == FtpProtocol::Sftp) return refuse({Field::FtpProtocol, kNoSftp, "Error!"});
+  in.Protocol = *protocol;
   if (*protocol == FtpProtocol::Ftpes) in.Security = FtpSecurity::ExplicitTls;
   if (*protocol == FtpProtocol::Ftps) in.Security = FtpSecurity::ImplicitTls;
   in.User = Trim(settings.FtpUser);
@@ -82,6 +80,7 @@ UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
   if (auto missing = RefuseMissing(settings, Field::FtpWebDirectory)) return refuse(*missing);
   in.AuthUserFile = Trim(settings.AuthUserFile);
   in.Passive = settings.FtpPassive;
+  if (in.Protocol == FtpProtocol::Sftp) in.KeyFile = Trim(settings.SftpKeyFile);
 
   in.LocalHtaccess = WorkingFile(".htaccess");
   in.LocalHtpasswd = WorkingFile(".htpasswd");
@@ -90,39 +89,84 @@ UploadCheck CheckUploadInputs(const ProjectSettings& settings) {
   return check;
 }
 
-Uploader::Uploader(TFtpClient& client, LogSink& log) : client_(client), log_(log) { Bind(); }
+namespace {
 
-Uploader::~Uploader() {
-  client_.OnHostResolved = nullptr;
-  client_.OnInvalidHost = nullptr;
-  client_.OnConnectionFailed = nullptr;
-  client_.OnConnect = nullptr;
-  client_.OnSuccess = nullptr;
-  client_.OnFailure = nullptr;
+// The FTP client as an upload session: the events it has always had, and
+// every file sent as ASCII, as it always was.
+class FtpSession : public UploadSession {
+ public:
+  explicit FtpSession(TFtpClient& client) : client_(client) {}
+  ~FtpSession() override { Bind({}); }
+
+  void Bind(UploadEvents events) override {
+    client_.OnHostResolved = std::move(events.HostResolved);
+    client_.OnInvalidHost = std::move(events.InvalidHost);
+    client_.OnConnectionFailed = std::move(events.ConnectionFailed);
+    client_.OnConnect = std::move(events.Connected);
+    client_.OnSuccess = std::move(events.Succeeded);
+    client_.OnFailure = std::move(events.Failed);
+  }
+  void Configure(const UploadInputs& in) override {
+    client_.Host = in.Host;
+    client_.Port = in.Port;
+    client_.UserID = in.User;
+    client_.Password = in.Password;
+    client_.Passive = in.Passive;
+    client_.Security = in.Security;
+  }
+  bool Connected() const override { return client_.Connected(); }
+  void Connect() override { client_.Connect(); }
+  void ChangeDirectory(const std::string& folder) override { client_.ChangeDirectory(folder); }
+  void StoreFile(const std::string& localPath, const std::string& remoteName) override {
+    client_.StoreFile(localPath, remoteName);
+  }
+  void Disconnect() override { client_.Disconnect(); }
+  void Abort() override { client_.Abort(); }
+  bool TimedOut() const override { return client_.TimedOut(); }
+  std::int32_t TimeOutMs() const override { return client_.TimeOut; }
+  void SetTimeOutMs(std::int32_t ms) override { client_.TimeOut = ms; }
+  std::string RemoteIP() const override { return client_.RemoteIP(); }
+  std::string SecuredBy() const override { return client_.SecuredBy(); }
+
+ private:
+  TFtpClient& client_;
+};
+
+}  // namespace
+
+Uploader::Uploader(TFtpClient& client, LogSink& log)
+    : ftp_(std::make_unique<FtpSession>(client)), client_(*ftp_), log_(log) {
+  Bind();
 }
 
+Uploader::Uploader(UploadSession& session, LogSink& log) : client_(session), log_(log) { Bind(); }
+
+Uploader::~Uploader() { client_.Bind({}); }
+
 void Uploader::Bind() {
-  client_.OnHostResolved = [this] { log_.AddLine("  Host resolved"); };
-  client_.OnInvalidHost = [this] {
+  UploadEvents events;
+  events.HostResolved = [this] { log_.AddLine("  Host resolved"); };
+  events.InvalidHost = [this] {
     log_.AddLine("  Unable to resolve host: " + host_);
     reasonLogged_ = true;
     return false;
   };
-  client_.OnConnectionFailed = [this] { log_.AddLine("  Connecting failed"); };
-  client_.OnConnect = [this] {
+  events.ConnectionFailed = [this] { log_.AddLine("  Connecting failed"); };
+  events.Connected = [this] {
     log_.AddLine("  Connected to host: " + host_);
     log_.AddLine("  Remote address: " + client_.RemoteIP() + " , Remote port: " + std::to_string(port_));
     if (!client_.SecuredBy().empty()) log_.AddLine("  Secured with " + client_.SecuredBy());
   };
-  client_.OnSuccess = [this](TCmdType type) {
+  events.Succeeded = [this](TCmdType type) {
     if (type == TCmdType::CmdCwd) log_.AddLine("  Changing remote working directory successfully");
     if (type == TCmdType::CmdStor) log_.AddLine("  Uploading successfully");
   };
-  client_.OnFailure = [this](TCmdType type) {
+  events.Failed = [this](TCmdType type) {
     if (type == TCmdType::CmdCwd) log_.AddLine("Changing remote working directory failed.");
     if (type == TCmdType::CmdStor) log_.AddLine("Uploading failed.");
     return false;
   };
+  client_.Bind(std::move(events));
 }
 
 bool Uploader::Run(const UploadInputs& in) {
@@ -147,12 +191,7 @@ bool Uploader::Run(const UploadInputs& in) {
   }
   host_ = in.Host;
   port_ = in.Port;
-  client_.Host = in.Host;
-  client_.Port = in.Port;
-  client_.UserID = in.User;
-  client_.Password = in.Password;
-  client_.Passive = in.Passive;
-  client_.Security = in.Security;
+  client_.Configure(in);
 
   int stored = 0;
   std::string error;
@@ -166,13 +205,11 @@ bool Uploader::Run(const UploadInputs& in) {
     log_.AddLine("\r\n* Changing remote working directory to " + in.AuthUserFile);
     client_.ChangeDirectory(in.AuthUserFile);
     log_.AddLine("\r\n* Uploading .htpasswd file to remote directory: " + in.AuthUserFile + ", ... ...");
-    client_.SetTransferType(1);
     client_.StoreFile(in.LocalHtpasswd.string(), ".htpasswd");
     ++stored;
     log_.AddLine("\r\n* Changing remote working directory to " + in.WebFolder);
     client_.ChangeDirectory(in.WebFolder);
     log_.AddLine("\r\n* Uploading .htaccess file to remote directory: " + in.WebFolder + ", ... ...");
-    client_.SetTransferType(1);
     client_.StoreFile(in.LocalHtaccess.string(), ".htaccess");
     ++stored;
     log_.AddLine("\r\n* Disconnecting from " + in.Host);
@@ -180,7 +217,7 @@ bool Uploader::Run(const UploadInputs& in) {
   } catch (const std::exception& e) {
     error = e.what();
     // The QUIT below starts a wait of its own; how this one ended is known now.
-    if (client_.TimedOut() && !stopped_) error = "No progress for " + Duration(client_.TimeOut) + ": " + error;
+    if (client_.TimedOut() && !stopped_) error = "No progress for " + Duration(client_.TimeOutMs()) + ": " + error;
     // A QUIT refused once both files are stored changes nothing for the operator.
     if (!reasonLogged_ && stored != 2) reasonLine = ReasonLine(e, error);
     if (client_.Connected()) {
@@ -214,8 +251,8 @@ std::optional<std::string> Uploader::Stop() {
   } done{stopping_};
   client_.Abort();
   // A server that stays silent must not keep Stop from ending the session.
-  const std::int32_t saved = client_.TimeOut;
-  client_.TimeOut = QuitGraceMs;
+  const std::int32_t saved = client_.TimeOutMs();
+  client_.SetTimeOutMs(QuitGraceMs);
   std::optional<std::string> error;
   try {
     client_.Disconnect();
@@ -224,7 +261,7 @@ std::optional<std::string> Uploader::Stop() {
   } catch (const std::exception& e) {
     error = e.what();
   }
-  client_.TimeOut = saved;
+  client_.SetTimeOutMs(saved);
   return error;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/Log.h"
 #include "core/ProjectSettings.h"
 #include "ftp/FtpClient.h"
+#include "ftp/UploadSession.h"
 
 namespace pellora {
 
@@ -15,23 +17,9 @@ namespace pellora {
 // what is declared here answers with values and never raises for what the
 // server or the network does.
 
-// What one upload works with, trimmed, with the local files it sends.
-struct UploadInputs {
-  std::string Host;
-  std::int32_t Port = 21;
-  std::string User;
-  std::string Password;
-  std::string WebFolder;     // receives .htaccess
-  std::string AuthUserFile;  // receives .htpasswd; may be empty
-  bool Passive = true;
-  FtpSecurity Security = FtpSecurity::None;
-  std::filesystem::path LocalHtpasswd;
-  std::filesystem::path LocalHtaccess;
-};
-
 struct UploadCheck {
   // The port text was unusable: the caller writes the protocol's own port
-  // (Inputs.Port: 21, or 990 for implicit TLS) into the port field, which
+  // (Inputs.Port: 21, 990 for implicit TLS, 22 for SFTP) into the port field, which
   // marks the project modified. Set even when a later check refuses.
   bool PortReset = false;
   // The first check that failed (caption "Error!"). Nothing is sent when set.
@@ -44,11 +32,13 @@ struct UploadCheck {
 // files in the working folder.
 UploadCheck CheckUploadInputs(const ProjectSettings& settings);
 
-// Runs uploads with the program's one FTP client and reports into the log.
-// Binds the client's events for as long as it lives.
+// Runs uploads with one session (the program's one FTP client, or another
+// protocol's) and reports into the log. Binds the session's events for as
+// long as it lives.
 class Uploader {
  public:
   Uploader(TFtpClient& client, LogSink& log);
+  Uploader(UploadSession& session, LogSink& log);
   ~Uploader();
   Uploader(const Uploader&) = delete;
   Uploader& operator=(const Uploader&) = delete;
@@ -80,7 +70,8 @@ class Uploader {
  private:
   void Bind();
 
-  TFtpClient& client_;
+  std::unique_ptr<UploadSession> ftp_;  // set when made for an FTP client
+  UploadSession& client_;
   LogSink& log_;
   bool running_ = false;
   bool stopping_ = false;
