@@ -182,7 +182,7 @@ void TSftpClient::Connect() {
     libssh2_session_set_blocking(session_, 0);
     const int fd = socket_.Descriptor();
     if (Step("SSH handshake", [&] { return libssh2_session_handshake(session_, fd); }) != 0)
-      throw ESockError("The SSH handshake failed");
+      throw ESockError("The SSH handshake failed: " + LastError());
     CheckHostKey();
     LogIn();
     Step("SFTP start", [&] {
@@ -265,6 +265,18 @@ void TSftpClient::LogIn() {
   throw ESockError("The server refused the login of " + UserID);
 }
 
+// Whether a login attempt got in; a refusal lets the next way be tried, and
+// anything else ends the session.
+bool TSftpClient::LoggedIn(int result) {
+  switch (result) {
+    case 0: return true;
+    case LIBSSH2_ERROR_AUTHENTICATION_FAILED:
+    case LIBSSH2_ERROR_PUBLICKEY_UNVERIFIED:
+    case LIBSSH2_ERROR_PASSWORD_EXPIRED: return false;
+    default: throw ESockError(LastError());
+  }
+}
+
 bool TSftpClient::LogInWithKeyFile() {
   std::string text;
   if (!ReadWholeFile(KeyFile, text)) throw ESockError("The key file " + KeyFile + " cannot be read");
@@ -283,7 +295,7 @@ bool TSftpClient::LogInWithKeyFile() {
   Wipe(passphrase);
   if (result == LIBSSH2_ERROR_FILE)
     throw ESockError("The key file " + KeyFile + " is not a private key, or its passphrase is wrong");
-  return result == 0;
+  return LoggedIn(result);
 }
 
 bool TSftpClient::LogInWithAgent() {
@@ -307,18 +319,20 @@ bool TSftpClient::LogInWithAgent() {
 }
 
 bool TSftpClient::LogInWithPassword() {
-  return Step("SSH login", [&] {
-           return libssh2_userauth_password_ex(session_, UserID.c_str(), static_cast<unsigned>(UserID.size()),
-                                               Password.c_str(), static_cast<unsigned>(Password.size()), nullptr);
-         }) == 0;
+  return LoggedIn(Step("SSH login", [&] {
+    return libssh2_userauth_password_ex(session_, UserID.c_str(), static_cast<unsigned>(UserID.size()),
+                                        Password.c_str(), static_cast<unsigned>(Password.size()), nullptr);
+  }));
+}
+
+std::string TSftpClient::LastError() {
+  char* message = nullptr;
+  libssh2_session_last_error(session_, &message, nullptr, 0);
+  return message && *message ? std::string(message) : std::string("The SSH session failed");
 }
 
 std::string TSftpClient::SftpError(const std::string& path) {
-  if (!sftp_ || libssh2_session_last_errno(session_) != LIBSSH2_ERROR_SFTP_PROTOCOL) {
-    char* message = nullptr;
-    libssh2_session_last_error(session_, &message, nullptr, 0);
-    return message && *message ? std::string(message) : std::string("The SSH session failed");
-  }
+  if (!sftp_ || libssh2_session_last_errno(session_) != LIBSSH2_ERROR_SFTP_PROTOCOL) return LastError();
   return std::string(StatusText(libssh2_sftp_last_error(sftp_))) + ": " + path;
 }
 

@@ -81,9 +81,11 @@ class TSftpClient : public UploadSession {
   void Await(const char* what);
   void CheckHostKey();
   void LogIn();
+  bool LoggedIn(int result);
   bool LogInWithKeyFile();
   bool LogInWithAgent();
   bool LogInWithPassword();
+  std::string LastError();  // the session's own words for its last failure
   std::string SftpError(const std::string& path);
   void Fail(TCmdType type, const std::string& text);
   // Ends the session at once without a word to the server; safe at any time,

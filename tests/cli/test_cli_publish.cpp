@@ -391,16 +391,16 @@ TEST_F(Publish, OverTlsTheCertificateIsTrustedOnlyAsTheOptionsSay) {
                              fingerprint + ", it was " + other + "; the new one is refused\n");
   EXPECT_EQ(ReadFile(kept), "127.0.0.1:" + port + " " + other + "\n");
 
-  // For one run: plain FTP, which this server refuses, and SFTP, which this
-  // build cannot speak.
+  // For one run: plain FTP, which this server refuses, and SFTP, which it
+  // does not speak.
   Result plain = Run({"publish", project_, "--protocol", "ftp"});
   EXPECT_EQ(plain.Status, 3);
   EXPECT_THAT(plain.Out, Not(HasSubstr("Secured")));
   EXPECT_THAT(plain.Err, StartsWith("pellora-cli: 530 "));
   EXPECT_THAT(Run({"show", project_}).Out, HasSubstr("\nFTPPROTOCOL=ftpes\n"));  // for that run only
-  Result sftp = Run({"upload", project_, "--protocol", "sftp"});
-  EXPECT_EQ(sftp.Status, 1);
-  EXPECT_EQ(sftp.Err, "SFTP is not supported by this build yet\n");
+  Result sftp = Run({"upload", project_, "--protocol", "sftp", "--timeout", "5"});
+  EXPECT_EQ(sftp.Status, 3);
+  EXPECT_THAT(sftp.Err, StartsWith("pellora-cli: "));
   for (const Result& r : {first, changed, plain}) EXPECT_THAT(r.Out + r.Err, Not(HasSubstr(server.Password())));
 }
 

@@ -201,7 +201,7 @@ TEST(UploadCheck, RefusesInOrderWithTheMessagesAndFallsBackToPort21) {
        {std::tuple{"", 21, FtpSecurity::None, ""},
         {" FTPES ", 21, FtpSecurity::ExplicitTls, ""},
         {"ftps", 990, FtpSecurity::ImplicitTls, ""},
-        {"sftp", 22, FtpSecurity::None, "SFTP is not supported by this build yet"},
+        {"sftp", 22, FtpSecurity::None, ""},
         {"gopher", 21, FtpSecurity::None, "The FTP protocol must be one of ftp, ftpes, ftps and sftp."}}) {
     s.FtpProtocol = protocol;
     s.FtpPort = "";
