@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <tuple>
 
 #include "cli/support/CliTest.h"
@@ -52,6 +55,8 @@ class Sftp : public testing::CliTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
+    // Only an agent a test starts may take part.
+    ::unsetenv("SSH_AUTH_SOCK");
     fs::create_directories(server_.Path() / "auth");
     fs::create_directories(server_.Path() / "www");
     from_.Write(".htpasswd", kHtpasswd);
@@ -156,6 +161,34 @@ TEST_F(Sftp, KeyFilesAndTheirPassphrases) {
     EXPECT_THAT(r.Out + r.Err, Not(HasSubstr("horse")));
     EXPECT_EQ(ReadFile(OnServer("auth/.htpasswd")), c.status == 0 ? kHtpasswd : "") << c.keyFile;
   }
+}
+
+TEST_F(Sftp, AnAgentLogsInWithoutAKeyFile) {
+  testing::Sshd sshd;
+  if (!sshd.Running()) GTEST_SKIP() << sshd.Trouble();
+  Point(sshd.Port(), sshd.User(), OnServer("auth").string(), OnServer("www").string());
+  Result none = Upload({"--accept-new-host-key"});
+  EXPECT_EQ(none.Status, 3);
+  EXPECT_EQ(none.Err,
+            "pellora-cli: The server takes no login this program can offer (it takes: publickey); give a password, a "
+            "key file or an SSH agent\n");
+
+  TempDir agentDir;
+  const std::string socket = agentDir.File("agent");
+  ASSERT_EQ(std::system(("ssh-agent -a " + socket + " >" + agentDir.File("out") + " && SSH_AUTH_SOCK=" + socket +
+                         " ssh-add -q " + sshd.KeyFile() + " 2>/dev/null")
+                            .c_str()),
+            0);
+  const std::string out = agentDir.Read("out");
+  const std::size_t at = out.find("SSH_AGENT_PID=");
+  ASSERT_NE(at, std::string::npos);
+  const pid_t agent = std::stoi(out.substr(at + 14));
+  ::setenv("SSH_AUTH_SOCK", socket.c_str(), 1);
+  Result r = Upload({"--accept-new-host-key"});
+  ::unsetenv("SSH_AUTH_SOCK");
+  ::kill(agent, SIGTERM);
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(ReadFile(OnServer("auth/.htpasswd")), kHtpasswd);
 }
 
 TEST_F(Sftp, PasswordLoginsAndServersThatFail) {
