@@ -94,7 +94,7 @@ struct PyServer {
 };
 
 // One upload session with the program's own upload sequence.
-int UploadSession(int port, const fs::path& folder) {
+int RunUploadSession(int port, const fs::path& folder) {
   TFtpClient client;
   NullLog log;
   Uploader uploader(client, log);
@@ -287,7 +287,7 @@ void BigFileRss(const char* self) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "--upload-session") == 0) return UploadSession(std::atoi(argv[2]), argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "--upload-session") == 0) return RunUploadSession(std::atoi(argv[2]), argv[3]);
   if (argc == 2 && std::strcmp(argv[1], "--store-1gib") == 0) return StoreBigFile();
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   // The memory figure first: RUSAGE_CHILDREN keeps the largest child seen.

@@ -33,6 +33,7 @@ class SilentPrompts : public Prompts {
   QString SaveFile(const FileDialog&) override { return {}; }
   QString ChooseFolder(const QString&, const QString&) override { return {}; }
   void ShowException(const QString&) override {}
+  std::optional<QString> AskPassphrase(const QString&) override { return std::nullopt; }
   bool OpenUrl(const QUrl&) override { return true; }
   void ViewTextFile(const QString&) override {}
   void ShowHelp(const QString&) override {}

@@ -55,6 +55,10 @@ class ScreenshotPrompts : public pellora::Prompts {
     return {};
   }
   void ShowException(const QString& text) override { Unexpected("exception: " + text); }
+  std::optional<QString> AskPassphrase(const QString& text) override {
+    Unexpected("Passphrase: " + text);
+    return std::nullopt;
+  }
   bool OpenUrl(const QUrl& url) override {
     Unexpected("open " + url.toString());
     return true;

@@ -118,6 +118,7 @@ class FtpSession : public UploadSession {
   void Connect() override { client_.Connect(); }
   void ChangeDirectory(const std::string& folder) override { client_.ChangeDirectory(folder); }
   void StoreFile(const std::string& localPath, const std::string& remoteName) override {
+    client_.SetTransferType(1);
     client_.StoreFile(localPath, remoteName);
   }
   void Disconnect() override { client_.Disconnect(); }

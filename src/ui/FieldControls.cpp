@@ -27,6 +27,7 @@ FieldPlace PlaceOf(Field field) {
     case Field::HashCost: return {1, "EdtHashCost"};
     case Field::FtpProtocol: return {3, "CmbProtocol"};
     case Field::CheckUrl: return {3, "EdtCheckUrl"};
+    case Field::SftpKeyFile: return {3, "EdtKeyFile"};
   }
   return {0, nullptr};
 }

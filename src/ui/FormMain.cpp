@@ -556,6 +556,9 @@ QWidget* TFormMain::BuildUploadPage() {
   CmbProtocol = Named(new QComboBox(page), "CmbProtocol");
   for (const char* word : {"ftp", "ftpes", "ftps", "sftp"}) CmbProtocol->addItem(word, QString::fromLatin1(word));
   LblProtocolNote = Named(new QLabel(page), "LblProtocolNote");
+  LblKeyFile = Named(new QLabel(page), "LblKeyFile");
+  EdtKeyFile = Edit(page, "EdtKeyFile");
+  BtnKeyFile = Named(new QPushButton(page), "BtnKeyFile");
   LblWebDirectory = Named(new QLabel(page), "LblWebDirectory");
   EdtWebDirectory = Edit(page, "EdtWebDirectory");
   BtnFtpNow = Named(new QPushButton(page), "BtnFtpNow");
@@ -581,6 +584,10 @@ QWidget* TFormMain::BuildUploadPage() {
   auto* protocol = new QHBoxLayout;
   protocol->addWidget(CmbProtocol);
   protocol->addWidget(LblProtocolNote, 1);
+  // SFTP's key file shares the row: the note is for plain FTP only.
+  protocol->addWidget(LblKeyFile);
+  protocol->addWidget(EdtKeyFile, 1);
+  protocol->addWidget(BtnKeyFile);
   grid->addWidget(LblProtocol, row, 1);
   grid->addLayout(protocol, row++, 2, 1, 3);
   grid->addWidget(LblWebDirectory, row++, 1, 1, 4);
@@ -601,6 +608,7 @@ QWidget* TFormMain::BuildUploadPage() {
 
   connect(BtnFtpNow, &QPushButton::clicked, this, &TFormMain::BtnFtpNowClick);
   connect(BtnBrowse, &QPushButton::clicked, this, &TFormMain::BtnBrowseClick);
+  connect(BtnKeyFile, &QPushButton::clicked, this, &TFormMain::BtnKeyFileClick);
   connect(BtnSaveNow, &QPushButton::clicked, this, &TFormMain::BtnSaveNowClick);
   connect(BtnCheckNow, &QPushButton::clicked, this, &TFormMain::BtnCheckNowClick);
   return page;
@@ -670,6 +678,8 @@ void TFormMain::FormCreate() {
   LblWebDirectory->setText("Web folder to be password protected (remote FTP path):");
   BtnFtpNow->setText("Upload now!");
   LblProtocol->setText("Protocol:");
+  LblKeyFile->setText("Key file:");
+  BtnKeyFile->setText("Browse");
   LblDirectory->setText("Directory:");
   BtnBrowse->setText("Browse");
   BtnSaveNow->setText("Save now!");
@@ -790,6 +800,8 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
 void TFormMain::ShowProtocolNote() {
   // Only plain FTP needs a word: the others are encrypted.
   LblProtocolNote->setText(CmbProtocol->currentIndex() == 0 ? "the FTP password travels unencrypted" : "");
+  const bool keyFile = RdoFtpServer->isChecked() && CmbProtocol->currentData().toString() == QLatin1String("sftp");
+  for (QWidget* w : std::initializer_list<QWidget*>{LblKeyFile, EdtKeyFile, BtnKeyFile}) w->setEnabled(keyFile);
 }
 
 void TFormMain::ShowHashChoice() {
@@ -827,6 +839,7 @@ void TFormMain::SetUploadMode(bool toFtpServer) {
        std::initializer_list<QWidget*>{EdtHost, EdtUser, EdtPassword, CmbProtocol, EdtWebDirectory, BtnFtpNow})
     w->setEnabled(toFtpServer);
   for (QWidget* w : std::initializer_list<QWidget*>{EdtDirectory, BtnBrowse, BtnSaveNow}) w->setEnabled(!toFtpServer);
+  ShowProtocolNote();
 }
 
 void TFormMain::RdoFtpServerClick() { SetUploadMode(true); }

@@ -21,6 +21,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/Upload.h"
 #include "project/ProjectFile.h"
+#include "sftp/SftpClient.h"
 #include "ui/Prompts.h"
 
 namespace pellora {
@@ -170,6 +171,9 @@ class TFormMain : public QMainWindow {
   QLabel* LblProtocol;
   QComboBox* CmbProtocol;
   QLabel* LblProtocolNote;
+  QLabel* LblKeyFile;
+  QLineEdit* EdtKeyFile;
+  QPushButton* BtnKeyFile;
   QLabel* LblWebDirectory;
   QLineEdit* EdtWebDirectory;
   QPushButton* BtnFtpNow;
@@ -225,6 +229,7 @@ class TFormMain : public QMainWindow {
   void BtnViewHtpasswdClick();
   void BtnFtpNowClick();
   void BtnBrowseClick();
+  void BtnKeyFileClick();
   void BtnSaveNowClick();
   void BtnCheckNowClick();
 
@@ -254,6 +259,9 @@ class TFormMain : public QMainWindow {
   TFtpClient FtpClient;  // the program's one FTP client, for every upload
   // The upload that drives FtpClient and reports into FormLog.
   Uploader& FtpUploader();
+  TSftpClient SftpClient;  // for every SFTP upload
+  Uploader& SftpUploader();
+  bool Uploading() const { return (uploader_ && uploader_->Running()) || (sftpUploader_ && sftpUploader_->Running()); }
   // Generating, uploading or checking: the log window's Stop ends it.
   bool Busy();
 
@@ -261,6 +269,9 @@ class TFormMain : public QMainWindow {
   void WirePublishing();
   // Sets the FTP client to ask about a certificate of server nothing vouches for.
   void TrustByAsking(const std::string& server);
+  // Sets the SFTP client to ask about a host key no known_hosts file has,
+  // and for the passphrase of an encrypted key file.
+  void AskAboutSsh();
   std::optional<std::string> BrowseForSaveDirectory();
   // Generate's checks, files and log; true when both files were written.
   // The log window shows how the hashing goes and its Stop ends it.
@@ -274,7 +285,8 @@ class TFormMain : public QMainWindow {
   // Offers to generate again when the generated files no longer match the
   // users and options.
   BeforePublish OfferToRegenerate();
-  std::unique_ptr<Uploader> uploader_;  // after FtpClient: it unbinds the client's events when it goes
+  std::unique_ptr<Uploader> uploader_;      // after FtpClient: it unbinds the client's events when it goes
+  std::unique_ptr<Uploader> sftpUploader_;  // after SftpClient, for the same reason
 
   // User page, project commands and CSV lists
  public:

@@ -146,10 +146,16 @@ Uploader& TFormMain::FtpUploader() {
   return *uploader_;
 }
 
+Uploader& TFormMain::SftpUploader() {
+  if (!sftpUploader_) sftpUploader_ = std::make_unique<Uploader>(SftpClient, *FormLog);
+  return *sftpUploader_;
+}
+
 void TFormMain::WirePublishing() {
   // The upload's waits run the window's events, so its lines show as they
   // come, Stop can be pressed and the window repaints.
   FtpClient.Pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+  SftpClient.Pump = FtpClient.Pump;
   installEventFilter(new StopUploadOnClose(*this));
 }
 
@@ -190,7 +196,7 @@ bool TFormMain::GenerateFiles() {
 
 void TFormMain::BtnGenerateClick() { GenerateFiles(); }
 
-bool TFormMain::Busy() { return generating_ || checking_ || FtpUploader().Running(); }
+bool TFormMain::Busy() { return generating_ || checking_ || Uploading(); }
 
 TFormMain::BeforePublish TFormMain::OfferToRegenerate() {
   // Files never generated are refused by the publishing commands themselves.
@@ -270,10 +276,33 @@ void TFormMain::TrustByAsking(const std::string& server) {
   };
 }
 
+void TFormMain::AskAboutSsh() {
+  // A host key is the operator's call, asked once per server: a yes is kept
+  // in the working folder's known_hosts, and a kept key that changes is
+  // refused by the client itself.
+  SftpClient.AskHostKey = [this](const HostKeyInfo& key) {
+    const std::string question = "The host key of " + key.Server + " is not known yet.\n\nKey type: " + key.Type +
+                                 "\nFingerprint: " + key.Fingerprint +
+                                 "\n\nCompare the fingerprint with the one your host gives. Trust this key for this "
+                                 "server from now on?";
+    return prompts_.Confirm(Q(question)) == Prompts::Button::Yes;
+  };
+  SftpClient.AskPassphrase = [this](const std::string& keyFile) -> std::optional<std::string> {
+    std::optional<QString> typed = prompts_.AskPassphrase(Q("Passphrase of the key file " + keyFile + ":"));
+    if (!typed) return std::nullopt;
+    return typed->toStdString();
+  };
+}
+
+void TFormMain::BtnKeyFileClick() {
+  const QString chosen = prompts_.OpenFile({"All files (*)", {}, false});
+  if (!chosen.isEmpty()) EdtKeyFile->setText(chosen);
+}
+
 void TFormMain::BtnFtpNowClick() {
   // A press that arrives from inside the running upload's wait would clear
   // its log and talk over its dialogue with the server.
-  if (uploader_ && uploader_->Running()) return;
+  if (Uploading()) return;
   if (!FormLog) return;
 
   UploadCheck check = CheckUploadInputs(Settings());
@@ -285,11 +314,13 @@ void TFormMain::BtnFtpNowClick() {
   const BeforePublish before = OfferToRegenerate();
   if (before == BeforePublish::Cancelled) return;
 
-  Uploader& uploader = FtpUploader();
-  TrustByAsking(check.Inputs.Host + ":" + std::to_string(check.Inputs.Port));
-  FormLog->SetStopHandler([this] {
+  const bool sftp = check.Inputs.Protocol == FtpProtocol::Sftp;
+  Uploader& uploader = sftp ? SftpUploader() : FtpUploader();
+  if (sftp) AskAboutSsh();
+  else TrustByAsking(check.Inputs.Host + ":" + std::to_string(check.Inputs.Port));
+  FormLog->SetStopHandler([this, &uploader] {
     // A QUIT the server refuses is an unexpected error for the operator to see.
-    if (std::optional<std::string> error = FtpUploader().Stop()) prompts_.ShowException(Q(*error));
+    if (std::optional<std::string> error = uploader.Stop()) prompts_.ShowException(Q(*error));
   });
   FormLog->SetStopEnabled(true);
   FormLog->SetCloseEnabled(false);

@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrlQuery>
@@ -106,6 +108,13 @@ QString QtPrompts::ChooseFolder(const QString& title, const QString& startFolder
 void QtPrompts::ShowException(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner_);
   box.exec();
+}
+
+std::optional<QString> QtPrompts::AskPassphrase(const QString& text) {
+  bool ok = false;
+  QString typed = QInputDialog::getText(owner_, "Passphrase", text, QLineEdit::Password, {}, &ok);
+  if (!ok) return std::nullopt;
+  return typed;
 }
 
 bool QtPrompts::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }

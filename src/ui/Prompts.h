@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <optional>
 
 #include <QPointer>
 #include <QString>
@@ -17,7 +18,7 @@ class TFormTextView;
 // script instead of blocking on a real modal box.
 class Prompts {
  public:
-  enum class Kind { Message, Confirm, Error, AskReplace, OpenFile, SaveFile, ChooseFolder, ShowException };
+  enum class Kind { Message, Confirm, Error, AskReplace, OpenFile, SaveFile, ChooseFolder, ShowException, Passphrase };
   enum class Button { Ok, Yes, No, Cancel };
 
   // A file dialog's filter in Qt's form, e.g. "Project File (*.htp)".
@@ -45,6 +46,9 @@ class Prompts {
   virtual QString ChooseFolder(const QString& title, const QString& startFolder) = 0;
   // An exception that escaped an event handler: error icon, the application's title as caption.
   virtual void ShowException(const QString& text) = 0;
+  // A secret typed into a hidden field, caption "Passphrase", OK and Cancel;
+  // nothing when the operator cancelled.
+  virtual std::optional<QString> AskPassphrase(const QString& text) = 0;
 
   // Hands a web page or a "mailto:" link to the desktop; false when nothing there took it.
   virtual bool OpenUrl(const QUrl& url) = 0;
@@ -77,6 +81,7 @@ class QtPrompts : public Prompts {
   QString SaveFile(const FileDialog& dialog) override;
   QString ChooseFolder(const QString& title, const QString& startFolder) override;
   void ShowException(const QString& text) override;
+  std::optional<QString> AskPassphrase(const QString& text) override;
   bool OpenUrl(const QUrl& url) override;
   void ViewTextFile(const QString& path) override;
   void ShowHelp(const QString& path) override;

@@ -15,6 +15,7 @@ const char* KindName(Kind kind) {
     case Kind::SaveFile: return "SaveFile";
     case Kind::ChooseFolder: return "ChooseFolder";
     case Kind::ShowException: return "ShowException";
+    case Kind::Passphrase: return "Passphrase";
   }
   return "?";
 }
@@ -97,6 +98,13 @@ QString ScriptedPrompts::ChooseFolder(const QString& title, const QString& start
 
 void ScriptedPrompts::ShowException(const QString& text) {
   Take({Kind::ShowException, text, "Pellora", {Button::Ok}, Button::Ok}, Button::Ok);
+}
+
+std::optional<QString> ScriptedPrompts::AskPassphrase(const QString& text) {
+  const Answer answer =
+      Take({Kind::Passphrase, text, "Passphrase", {Button::Ok, Button::Cancel}, Button::Ok}, Button::Cancel);
+  if (answer.button == Button::Cancel) return std::nullopt;
+  return answer.path;
 }
 
 bool ScriptedPrompts::OpenUrl(const QUrl& url) {

@@ -51,6 +51,8 @@ class ScriptedPrompts : public pellora::Prompts {
   QString SaveFile(const FileDialog& dialog) override;
   QString ChooseFolder(const QString& title, const QString& startFolder) override;
   void ShowException(const QString& text) override;
+  // Answered by ExpectPath(Kind::Passphrase, typed) or Expect(Kind::Passphrase, Button::Cancel).
+  std::optional<QString> AskPassphrase(const QString& text) override;
   bool OpenUrl(const QUrl& url) override;
   void ViewTextFile(const QString& path) override;
   void ShowHelp(const QString& path) override;
