@@ -584,7 +584,6 @@ QWidget* TFormMain::BuildUploadPage() {
   auto* protocol = new QHBoxLayout;
   protocol->addWidget(CmbProtocol);
   protocol->addWidget(LblProtocolNote, 1);
-  // SFTP's key file shares the row: the note is for plain FTP only.
   protocol->addWidget(LblKeyFile);
   protocol->addWidget(EdtKeyFile, 1);
   protocol->addWidget(BtnKeyFile);
@@ -800,8 +799,13 @@ void TFormMain::ApplySettings(const ProjectSettings& s) {
 void TFormMain::ShowProtocolNote() {
   // Only plain FTP needs a word: the others are encrypted.
   LblProtocolNote->setText(CmbProtocol->currentIndex() == 0 ? "the FTP password travels unencrypted" : "");
-  const bool keyFile = RdoFtpServer->isChecked() && CmbProtocol->currentData().toString() == QLatin1String("sftp");
-  for (QWidget* w : std::initializer_list<QWidget*>{LblKeyFile, EdtKeyFile, BtnKeyFile}) w->setEnabled(keyFile);
+  // The key file takes the note's room: only SFTP has one.
+  const bool sftp = CmbProtocol->currentData().toString() == QLatin1String("sftp");
+  LblProtocolNote->setVisible(!sftp);
+  for (QWidget* w : std::initializer_list<QWidget*>{LblKeyFile, EdtKeyFile, BtnKeyFile}) {
+    w->setVisible(sftp);
+    w->setEnabled(sftp && RdoFtpServer->isChecked());
+  }
 }
 
 void TFormMain::ShowHashChoice() {
