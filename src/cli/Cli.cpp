@@ -26,15 +26,16 @@ Projects:
       print every setting as NAME=value under the project file's names,
       in the file's order, the FTP password as ******** (empty when there
       is none), then USERCOUNT=N; PASSWORDHASH and HASHCOST only when the
-      project chose other than des and the format's default cost, and
-      FTPPROTOCOL only when it is not ftp
+      project chose other than des and the format's default cost,
+      FTPPROTOCOL only when it is not ftp, and SFTPKEYFILE only when set
   set PROJECT.htp NAME VALUE [NAME VALUE ...] [--ftp-password-stdin]
       change settings by those names (any case); a flag (REDIRECTERROR,
       TOFTPSERVER, FTPPASSIVE) takes 0 or 1, FTPPORT 1 to 65535,
       PASSWORDHASH des, bcrypt, sha512, sha256 or apr1, HASHCOST the cost
       of that format (see hash; empty: its default; a cost out of the
       format's range is changed to the nearest it takes, with a note),
-      FTPPROTOCOL ftp, ftpes, ftps or sftp (see upload); a value is
+      FTPPROTOCOL ftp, ftpes, ftps or sftp (see upload), SFTPKEYFILE the
+      private key an SFTP upload logs in with (empty: none); a value is
       refused with the desktop program's text where it refuses one, and
       when it holds a line break, is not UTF-8 or is longer than 2047
       characters; --ftp-password-stdin reads FTPPASSWORD from standard input
@@ -43,7 +44,8 @@ Projects:
 Publishing:
   publish PROJECT.htp [--replace] [--timeout S] [--netrc-file FILE]
           [--protocol ftp|ftpes|ftps|sftp] [--cacert FILE] [--pin FINGERPRINT]
-          [--accept-new-certificate] [--check]
+          [--accept-new-certificate] [--accept-new-host-key]
+          [--key-passphrase-stdin] [--check]
       generate, then upload or save to the local directory, as the
       project's publishing page chooses (--replace: see save; the other
       options: see upload); --check then checks the project's CHECKURL
@@ -67,7 +69,8 @@ Publishing:
       again while the password, format and cost stay the same
   upload PROJECT.htp [--from DIR] [--timeout S] [--netrc-file FILE]
          [--protocol ftp|ftpes|ftps|sftp] [--cacert FILE] [--pin FINGERPRINT]
-         [--accept-new-certificate]
+         [--accept-new-certificate] [--accept-new-host-key]
+         [--key-passphrase-stdin]
       upload DIR/.htpasswd and DIR/.htaccess with the project's FTP settings
       (default DIR: the working folder); every wait for the server ends
       after S seconds (default 60, 0: wait as long as it takes); an empty
@@ -75,7 +78,7 @@ Publishing:
       entry of ~/.netrc or FILE, which must be private to its owner;
       --protocol replaces the project's FTPPROTOCOL for this run: ftp
       (plain, the password travels unencrypted), ftpes (TLS after AUTH TLS),
-      ftps (TLS from the first byte, port 990), sftp (not in this build yet);
+      ftps (TLS from the first byte, port 990), sftp (SSH, port 22);
       a port that is the project protocol's own follows it. Over TLS the
       server's certificate must chain to the system's authorities, or to
       those of --cacert FILE, and name the host, or have the SHA-256
@@ -83,7 +86,13 @@ Publishing:
       the server in the working folder's trusted-certificates file;
       --accept-new-certificate keeps the certificate of a server that has
       none kept there. A kept certificate that changes is refused, and so is
-      any other: the fingerprint is printed
+      any other: the fingerprint is printed. Over SFTP the server's host key
+      must be in ~/.ssh/known_hosts or the working folder's known_hosts;
+      --accept-new-host-key adds the key of a server that has none there.
+      A host key that changed is always refused. The login is tried with
+      the project's SFTPKEYFILE (its passphrase read from standard input
+      with --key-passphrase-stdin), then an SSH agent (SSH_AUTH_SOCK), then
+      the FTP password
   save PROJECT.htp [--from DIR] [--to DIR] [--replace]
       copy the two files from --from (default: the working folder) into --to
       (default: the project's LOCALDIRECTORY); an existing file is replaced

@@ -97,6 +97,10 @@ TEST_F(Cli, SetChangesSettingsByNameOrRefusesTheWholeLineAndShowPrintsThem) {
       {{"ftpprotocol", "ftpes"}, "", "FTPPASSIVE=1\nFTPPROTOCOL=ftpes\nUSERCOUNT"},
       {{"FTPPROTOCOL", "ftp"}, "", ""},
       {{"FTPPROTOCOL", "scp"}, "The FTP protocol must be one of ftp, ftpes, ftps and sftp.", ""},
+      {{"sftpkeyfile", " /home/web/.ssh/id_ed25519 "},
+       "",
+       "FTPPASSIVE=1\nSFTPKEYFILE=/home/web/.ssh/id_ed25519\nUSERCOUNT"},
+      {{"SFTPKEYFILE", ""}, "", ""},
   };
   for (const Case& c : cases) {
     WriteFile(project_, text);
