@@ -2,6 +2,8 @@
 
 #include <libssh2.h>
 #include <libssh2_sftp.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <array>
@@ -181,6 +183,10 @@ void TSftpClient::Connect() {
     libssh2_session_callback_set(session_, LIBSSH2_CALLBACK_RECV, reinterpret_cast<void*>(&ReceiveBytes));
     libssh2_session_set_blocking(session_, 0);
     const int fd = socket_.Descriptor();
+    // Every step waits for the server's answer to a small packet: Nagle's
+    // algorithm would hold each one back until the last was acknowledged.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (Step("SSH handshake", [&] { return libssh2_session_handshake(session_, fd); }) != 0)
       throw ESockError("The SSH handshake failed: " + LastError());
     CheckHostKey();
@@ -343,13 +349,17 @@ void TSftpClient::Fail(TCmdType type, const std::string& text) {
 
 void TSftpClient::ChangeDirectory(const std::string& folder) {
   const std::string path = folder.empty() ? "." : folder;
-  std::array<char, 4096> resolved{};
-  const int length = Step("Changing folder", [&] {
-    return libssh2_sftp_symlink_ex(sftp_, path.c_str(), static_cast<unsigned>(path.size()), resolved.data(),
-                                   static_cast<unsigned>(resolved.size()), LIBSSH2_SFTP_REALPATH);
-  });
-  if (length < 0) return Fail(TCmdType::CmdCwd, SftpError(path));
-  const std::string absolute(resolved.data(), static_cast<std::size_t>(length));
+  // A relative folder is resolved against the login's home folder by the server.
+  std::string absolute = path;
+  if (path.front() != '/') {
+    std::array<char, 4096> resolved{};
+    const int length = Step("Changing folder", [&] {
+      return libssh2_sftp_symlink_ex(sftp_, path.c_str(), static_cast<unsigned>(path.size()), resolved.data(),
+                                     static_cast<unsigned>(resolved.size()), LIBSSH2_SFTP_REALPATH);
+    });
+    if (length < 0) return Fail(TCmdType::CmdCwd, SftpError(path));
+    absolute.assign(resolved.data(), static_cast<std::size_t>(length));
+  }
   LIBSSH2_SFTP_ATTRIBUTES attributes{};
   const int found = Step("Changing folder", [&] {
     return libssh2_sftp_stat_ex(sftp_, absolute.c_str(), static_cast<unsigned>(absolute.size()), LIBSSH2_SFTP_STAT,
@@ -416,12 +426,11 @@ void TSftpClient::StoreFile(const std::string& localPath, const std::string& rem
       });
     };
     // Servers of protocol version 3 do not rename over an existing file: the
-    // old one goes first, and for that moment there is none, never half of one.
-    if (rename() < 0) {
-      Step("Uploading",
-           [&] { return libssh2_sftp_unlink_ex(sftp_, target.c_str(), static_cast<unsigned>(target.size())); });
-      if (rename() < 0) return failed(SftpError(target));
-    }
+    // old one goes first (there may be none), and for that moment there is
+    // none, never half of one.
+    Step("Uploading",
+         [&] { return libssh2_sftp_unlink_ex(sftp_, target.c_str(), static_cast<unsigned>(target.size())); });
+    if (rename() < 0) return failed(SftpError(target));
   }
   if (events_.Succeeded) events_.Succeeded(TCmdType::CmdStor);
 }
