@@ -305,23 +305,28 @@ bool TSftpClient::LogInWithKeyFile() {
 }
 
 bool TSftpClient::LogInWithAgent() {
-  LIBSSH2_AGENT* agent = libssh2_agent_init(session_);
-  if (!agent) return false;
+  agent_ = libssh2_agent_init(session_);
+  if (!agent_) return false;
   bool in = false;
-  if (libssh2_agent_connect(agent) == 0 && libssh2_agent_list_identities(agent) == 0) {
+  if (libssh2_agent_connect(agent_) == 0 && libssh2_agent_list_identities(agent_) == 0) {
     libssh2_agent_publickey* identity = nullptr;
     try {
-      while (!in && libssh2_agent_get_identity(agent, &identity, identity) == 0)
-        in = Step("SSH login", [&] { return libssh2_agent_userauth(agent, UserID.c_str(), identity); }) == 0;
+      while (!in && libssh2_agent_get_identity(agent_, &identity, identity) == 0)
+        in = LoggedIn(Step("SSH login", [&] { return libssh2_agent_userauth(agent_, UserID.c_str(), identity); }));
     } catch (...) {
-      libssh2_agent_disconnect(agent);
-      libssh2_agent_free(agent);
+      FreeAgent();
       throw;
     }
   }
-  libssh2_agent_disconnect(agent);
-  libssh2_agent_free(agent);
+  FreeAgent();
   return in;
+}
+
+void TSftpClient::FreeAgent() {
+  if (!agent_) return;
+  libssh2_agent_disconnect(agent_);
+  libssh2_agent_free(agent_);
+  agent_ = nullptr;
 }
 
 bool TSftpClient::LogInWithPassword() {
@@ -451,6 +456,7 @@ void TSftpClient::Disconnect() {
 
 void TSftpClient::Drop() {
   dropped_ = true;
+  FreeAgent();  // it lives on the session's memory
   if (sftp_) {
     for (int tries = 0; tries < 100 && libssh2_sftp_shutdown(sftp_) == LIBSSH2_ERROR_EAGAIN; ++tries) {
     }

@@ -11,6 +11,7 @@
 
 struct _LIBSSH2_SESSION;
 struct _LIBSSH2_SFTP;
+struct _LIBSSH2_AGENT;
 
 namespace pellora {
 
@@ -84,6 +85,7 @@ class TSftpClient : public UploadSession {
   bool LoggedIn(int result);
   bool LogInWithKeyFile();
   bool LogInWithAgent();
+  void FreeAgent();
   bool LogInWithPassword();
   std::string LastError();  // the session's own words for its last failure
   std::string SftpError(const std::string& path);
@@ -97,6 +99,7 @@ class TSftpClient : public UploadSession {
   UploadEvents events_;
   _LIBSSH2_SESSION* session_ = nullptr;
   _LIBSSH2_SFTP* sftp_ = nullptr;
+  _LIBSSH2_AGENT* agent_ = nullptr;  // while an agent is asked
   bool dropped_ = false;  // the callbacks of the session refuse to move bytes
   int busy_ = 0;          // steps running, outermost included
   std::string securedBy_;
