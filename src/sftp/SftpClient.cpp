@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -217,11 +218,21 @@ void TSftpClient::CheckHostKey() {
 
   LIBSSH2_KNOWNHOSTS* known = libssh2_knownhost_init(session_);
   if (!known) throw ESockError("The known host keys could not be read");
-  // A file that is missing or holds a line this library cannot read keeps
-  // the keys it read before that line.
-  for (const std::filesystem::path& file : {UserKnownHostsFile, KnownHostsFile})
-    if (!file.empty() && FileExists(file))
-      libssh2_knownhost_readfile(known, file.c_str(), LIBSSH2_KNOWNHOST_FILE_OPENSSH);
+  // Line by line: a line this library cannot read (a marker, a key type it
+  // does not know) must not hide the keys after it, or a changed key could
+  // pass for an unknown one.
+  for (const std::filesystem::path& file : {UserKnownHostsFile, KnownHostsFile}) {
+    std::string text;
+    if (file.empty() || !ReadWholeFile(file, text)) continue;
+    for (std::size_t at = 0; at < text.size();) {
+      // With its line break: the library reads the key up to it.
+      const std::size_t end = std::min(text.find('\n', at), text.size());
+      std::string line = text.substr(at, end - at) + "\n";
+      if (line.size() > 1 && line.front() != '#' && line.front() != '@')
+        libssh2_knownhost_readline(known, line.data(), line.size(), LIBSSH2_KNOWNHOST_FILE_OPENSSH);
+      at = end + 1;
+    }
+  }
   const int check = libssh2_knownhost_checkp(
       known, Host.c_str(), Port, key, length,
       LIBSSH2_KNOWNHOST_TYPE_PLAIN | LIBSSH2_KNOWNHOST_KEYENC_RAW | KnownHostKeyType(type), nullptr);

@@ -100,8 +100,8 @@ class TSftpClient : public UploadSession {
   _LIBSSH2_SESSION* session_ = nullptr;
   _LIBSSH2_SFTP* sftp_ = nullptr;
   _LIBSSH2_AGENT* agent_ = nullptr;  // while an agent is asked
-  bool dropped_ = false;  // the callbacks of the session refuse to move bytes
-  int busy_ = 0;          // steps running, outermost included
+  bool dropped_ = false;             // the callbacks of the session refuse to move bytes
+  int busy_ = 0;                     // steps running, outermost included
   std::string securedBy_;
   std::string folder_;
 

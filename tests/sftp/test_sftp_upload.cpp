@@ -127,6 +127,19 @@ TEST_F(Sftp, KeyLoginStoresBothFilesAndTrustsOnlyTheFirstHostKeyItIsToldTo) {
                                      sshd.Fingerprint() + ". Someone may be listening in"));
   EXPECT_EQ(ReadFile(known), kept);
   EXPECT_EQ(ReadFile(OnServer("auth/.htpasswd")), "old:x\n");
+
+  // The operator's own file is read, never written, and a line before the
+  // kept key that cannot be read does not hide it.
+  const fs::path own = dataHome_ / ".ssh" / "known_hosts";
+  fs::create_directories(own.parent_path());
+  const std::string ownText = "# mine\n@cert-authority *.example ssh-ed25519 AAAA\nnot a key line\n" + kept;
+  WriteFile(own, ownText);
+  fs::remove(known);
+  Result changedToo = Upload({"--accept-new-host-key"});
+  EXPECT_EQ(changedToo.Status, 3);
+  EXPECT_THAT(changedToo.Err, HasSubstr("has changed"));
+  EXPECT_EQ(ReadFile(own), ownText);
+  EXPECT_FALSE(fs::exists(known));
 }
 
 TEST_F(Sftp, KeyFilesAndTheirPassphrases) {
