@@ -30,7 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int UploadSession(int port, const fs::path& folder, const char* user, const char* password, const char* caFile) {
+int RunUploadSession(int port, const fs::path& folder, const char* user, const char* password, const char* caFile) {
   TFtpClient client;
   client.Trust.CaFile = caFile;
   NullLog log;
@@ -135,7 +135,7 @@ void IdleWait() {
 
 int main(int argc, char** argv) {
   if (argc == 7 && std::strcmp(argv[1], "--upload-session") == 0)
-    return UploadSession(std::atoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
+    return RunUploadSession(std::atoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
   IdleWait();
   UploadVsCurl(fs::read_symlink("/proc/self/exe").c_str());
   return 0;

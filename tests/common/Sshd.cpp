@@ -1,12 +1,11 @@
 #include "common/Sshd.h"
 
-#include <arpa/inet.h>
+#include "common/Ports.h"
+
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,21 +26,11 @@ bool Run(const std::string& command, const fs::path& log) {
   return std::system((command + " >>" + log.string() + " 2>&1").c_str()) == 0;
 }
 
-// A port nobody listens on (0), or whether someone answers on it.
-int Probe(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(port));
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  int result = 0;
-  if (port == 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-    result = ntohs(sa.sin_port);
-  if (port != 0) result = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0;
-  ::close(fd);
-  return result;
+// Whether someone answers on the port.
+bool Answers(int port) {
+  const int fd = ConnectLocal(port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
 }
 
 }  // namespace
@@ -66,7 +55,7 @@ Sshd::Sshd() {
   }
   dir_.Write("authorized_keys", dir_.Read("user_key.pub") + dir_.Read("locked_key.pub"));
   fs::create_directories("/run/sshd");  // sshd's own empty folder
-  port_ = Probe(0);
+  port_ = FreePort();
   dir_.Write("sshd_config", "Port " + std::to_string(port_) + "\nListenAddress 127.0.0.1\nHostKey " + d +
                                 "/host_key\nAuthorizedKeysFile " + d +
                                 "/authorized_keys\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
@@ -90,7 +79,7 @@ bool Sshd::Start() {
   }
   ::setpgid(pid_, pid_);
   for (int i = 0; i < 100; ++i) {
-    if (Probe(port_)) return true;
+    if (Answers(port_)) return true;
     if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = -1;
       break;
