@@ -65,9 +65,6 @@ class TSftpClient : public UploadSession {
   std::string RemoteIP() const override { return socket_.RemoteIP(); }
   std::string SecuredBy() const override { return securedBy_; }
 
-  // The folder ChangeDirectory resolved, as the server names it.
-  const std::string& Folder() const { return folder_; }
-
  private:
   class Socket : public TSockConnection {
    public:
