@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace pellora::testing {
 
 namespace fs = std::filesystem;
 
-PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password, bool fullDisk) {
+PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const std::string& password, bool fullDisk,
+                         const std::string& certificate) {
+  const std::string tls = "tls:" + certificate;
   const std::string script = PELLORA_SOURCE_DIR "/tests/common/ftp_server.py";
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
@@ -22,8 +25,11 @@ PyFtpServer::PyFtpServer(const fs::path& home, const std::string& user, const st
     int null = ::open("/dev/null", O_WRONLY);
     if (null >= 0) ::dup2(null, 2);
     // The system interpreter: it is the one Debian's pyftpdlib is installed for.
-    ::execl("/usr/bin/python3", "python3", script.c_str(), home.c_str(), user.c_str(), password.c_str(),
-            fullDisk ? "full" : static_cast<char*>(nullptr), static_cast<char*>(nullptr));
+    std::vector<const char*> args{"python3", script.c_str(), home.c_str(), user.c_str(), password.c_str()};
+    if (fullDisk) args.push_back("full");
+    if (!certificate.empty()) args.push_back(tls.c_str());
+    args.push_back(nullptr);
+    ::execv("/usr/bin/python3", const_cast<char* const*>(args.data()));
     ::_exit(127);
   }
   ::close(out[1]);

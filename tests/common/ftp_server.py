@@ -2,16 +2,22 @@
 system picks (printed on the first line of standard output), and uploads
 stored byte for byte, so a test can compare them with what was sent.
 With "full" after the password, it takes every file's data and then
-answers as a server whose disk is full."""
+answers as a server whose disk is full; with "tls:PEM" it requires TLS on
+the control and data connections, with the certificate and key in PEM."""
 import logging
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 class ExactDTPHandler(DTPHandler):
+    def _posix_ascii_data_wrapper(self, chunk):
+        return chunk
+
+
+class ExactTLSDTPHandler(TLS_DTPHandler):
     def _posix_ascii_data_wrapper(self, chunk):
         return chunk
 
@@ -27,13 +33,20 @@ class FullDiskDTPHandler(ExactDTPHandler):
 
 def main():
     home, user, password = sys.argv[1:4]
-    full = sys.argv[4:5] == ["full"]
+    full = "full" in sys.argv[4:]
+    tls = [arg[4:] for arg in sys.argv[4:] if arg.startswith("tls:")]
     logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, home, perm="elradfmwMT")
     handler = FTPHandler
-    handler.authorizer = authorizer
     handler.dtp_handler = FullDiskDTPHandler if full else ExactDTPHandler
+    if tls:
+        handler = TLS_FTPHandler
+        handler.certfile = tls[0]
+        handler.tls_control_required = True
+        handler.tls_data_required = True
+        handler.dtp_handler = ExactTLSDTPHandler
+    handler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever()

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/Files.h"
 #include "common/FtpServer.h"
 #include "common/Logs.h"
 #include "common/Vsftpd.h"
 #include "core/ProjectSettings.h"
+#include "ftp/TlsTransport.h"
 #include "ftp/Upload.h"
 #include "platform/WorkingFolder.h"
 
@@ -125,3 +129,64 @@ INSTANTIATE_TEST_SUITE_P(Modes, TlsServer,
                                            TlsCase{"ExplicitActive", false, false},
                                            TlsCase{"ImplicitPassive", true, true}),
                          [](const auto& info) { return info.param.name; });
+
+// A certificate that chains to the authority given is still refused when it
+// names another host or has expired; a pin accepts what the chain does not.
+// The server is pyftpdlib over TLS, which needs no root.
+TEST(TlsCertificates, OnlyAValidCertificateForTheHostOrAPinnedOneIsAccepted) {
+  TempDir certs, data;
+  const auto make = [&](const std::string& name, const std::string& san, int days) {
+    const std::string key = "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+    const std::string commands =
+        "cd " + certs.Path().string() + " && ( [ -f ca.pem ] || " + key +
+        "-x509 -days 2 -keyout ca.key -out ca.pem -subj /CN=CA ) && " + key + "-keyout " + name + ".key -out " + name +
+        ".csr -subj /CN=" + name + " && echo " + san + " > " + name + ".san && openssl x509 -req -in " + name +
+        ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days " + std::to_string(days) + " -extfile " + name +
+        ".san -out " + name + ".crt && cat " + name + ".crt " + name + ".key > " + name + ".pem";
+    const bool ok = std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
+    EXPECT_TRUE(ok) << "openssl could not make " << name;
+    return certs.Path() / (name + ".pem");
+  };
+  const struct {
+    const char* name;
+    fs::path certificate;
+    bool pin;
+    bool stored;
+    const char* logged;
+  } cases[] = {
+      {"valid", make("valid", "subjectAltName=IP:127.0.0.1", 2), false, true, "certificate verified"},
+      {"another host", make("other", "subjectAltName=DNS:localhost", 2), false, false, "is not trusted ("},
+      {"expired", make("expired", "subjectAltName=IP:127.0.0.1", 0), false, false, "is not trusted ("},
+      {"another host, pinned", certs.Path() / "other.pem", true, true, "certificate pinned"},
+  };
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // the certificate of 0 days is past by now
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir home;
+    fs::create_directory(home.Path() / "public_html");
+    PyFtpServer server(home.Path(), "webmaster", "pw 1", false, c.certificate.string());
+    ASSERT_TRUE(server.Running()) << "pyftpdlib with TLS did not start (python3-openssl)";
+    UploadInputs inputs = InputsFor(server.Port(), "webmaster", "pw 1", true, data.Path(), "a:b\r\n");
+    inputs.Security = FtpSecurity::ExplicitTls;
+    TFtpClient client;
+    client.Trust.CaFile = (certs.Path() / "ca.pem").string();
+    if (c.pin) {
+      // The digest of the certificate as the server shows it.
+      const std::string digest =
+          "openssl x509 -in " + c.certificate.string() + " -outform DER | openssl dgst -sha256 -hex";
+      FILE* out = ::popen(digest.c_str(), "r");
+      char line[256] = {};
+      ASSERT_TRUE(out && std::fgets(line, sizeof line, out));
+      ::pclose(out);
+      const std::string text = line;
+      client.Trust.Pin = ParseFingerprint(text.substr(text.rfind(' ') + 1, 64));
+      ASSERT_TRUE(client.Trust.Pin);
+    }
+    StringLog log;
+    Uploader uploader(client, log);
+    EXPECT_EQ(uploader.Run(inputs), c.stored) << log.Text();
+    EXPECT_NE(log.Text().find(c.logged), std::string::npos) << log.Text();
+    EXPECT_EQ(fs::exists(home.Path() / ".htpasswd"), c.stored);
+    EXPECT_EQ(log.Text().find("pw 1"), std::string::npos);
+  }
+}
