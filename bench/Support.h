@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,27 @@ inline double RunTimed(const std::vector<std::string>& argv) {
 inline double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
+}
+
+// The median whole-process times of ours and theirs over rounds that take
+// turns at going first, after one warm-up run of each (the page cache, a
+// server's first session); nothing when any run failed.
+struct Race {
+  double Ours;
+  double Theirs;
+};
+inline std::optional<Race> RaceMedians(const std::vector<std::string>& ours, const std::vector<std::string>& theirs,
+                                       int rounds = 15) {
+  if (RunTimed(ours) < 0 || RunTimed(theirs) < 0) return std::nullopt;
+  std::vector<double> a, b;
+  for (int round = 0; round < rounds; ++round) {
+    const bool oursFirst = round % 2;
+    const double first = RunTimed(oursFirst ? ours : theirs), second = RunTimed(oursFirst ? theirs : ours);
+    if (first < 0 || second < 0) return std::nullopt;
+    a.push_back(oursFirst ? first : second);
+    b.push_back(oursFirst ? second : first);
+  }
+  return Race{Median(a), Median(b)};
 }
 
 class NullLog : public pellora::LogSink {

@@ -106,25 +106,11 @@ void CheckVsCurl(const char* self) {
        {std::string(kMember) + ":" + kMemberPassword, std::string(kDisabled) + ":" + kDisabledPassword,
         std::string(kMember) + ":wrong-password"})
     curl.insert(curl.end(), {"--next", "-s", "-o", "/dev/null", "-u", login, url});
-  std::vector<double> a, b;
-  RunTimed(ours);  // warm both up: page cache, the server's first connection
-  RunTimed(curl);
-  for (int round = 0; round < 15; ++round) {
-    double x, y;
-    if (round % 2) {
-      x = RunTimed(ours);
-      y = RunTimed(curl);
-    } else {
-      y = RunTimed(curl);
-      x = RunTimed(ours);
-    }
-    if (x < 0 || y < 0) return;
-    a.push_back(x);
-    b.push_back(y);
-  }
-  std::printf("check_ms %.2f ms\n", Median(a) * 1000);
-  std::printf("curl_check_ms %.2f ms\n", Median(b) * 1000);
-  std::printf("check_vs_curl %.3f ratio\n", Median(a) / Median(b));
+  const std::optional<Race> race = RaceMedians(ours, curl);
+  if (!race) return;
+  std::printf("check_ms %.2f ms\n", race->Ours * 1000);
+  std::printf("curl_check_ms %.2f ms\n", race->Theirs * 1000);
+  std::printf("check_vs_curl %.3f ratio\n", race->Ours / race->Theirs);
   std::fflush(stdout);
 }
 

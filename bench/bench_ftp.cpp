@@ -143,23 +143,9 @@ void UploadVsCurl(const char* self) {
                                          "-T",
                                          (dir.path / "local" / ".htaccess").string(),
                                          url + "public_html/"};
-  std::vector<double> a, b;
-  RunTimed(ours);  // warm both up: page cache, the server's first session
-  RunTimed(curl);
-  for (int round = 0; round < 15; ++round) {
-    double x, y;
-    if (round % 2) {
-      x = RunTimed(ours);
-      y = RunTimed(curl);
-    } else {
-      y = RunTimed(curl);
-      x = RunTimed(ours);
-    }
-    if (x < 0 || y < 0) return;
-    a.push_back(x);
-    b.push_back(y);
-  }
-  std::printf("upload_vs_curl %.3f ratio\n", Median(a) / Median(b));
+  const std::optional<Race> race = RaceMedians(ours, curl);
+  if (!race) return;
+  std::printf("upload_vs_curl %.3f ratio\n", race->Ours / race->Theirs);
   std::fflush(stdout);
 }
 
