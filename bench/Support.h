@@ -1,13 +1,18 @@
 #pragma once
 // What the benchmarks share: a whole program run timed, the median of such
 // runs, and a log that keeps nothing.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,3 +83,31 @@ class NullLog : public pellora::LogSink {
   void AddLine(std::string_view) override {}
   void AppendText(std::string_view) override {}
 };
+
+// A socket listening on 127.0.0.1 whose connections the kernel accepts and
+// nobody answers: a server that stops answering. Its port goes to port.
+inline int SilentListener(int& port) {
+  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  ::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  ::listen(listener, 1);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  port = ntohs(sa.sin_port);
+  return listener;
+}
+
+// Processor time of the whole process while run runs, in milliseconds; an
+// exception run raises (a wait that ends in a time-out) is expected.
+inline double CpuMs(const std::function<void()>& run) {
+  timespec t0{}, t1{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+  try {
+    run();
+  } catch (const std::exception&) {
+  }
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
+  return (t1.tv_sec - t0.tv_sec) * 1e3 + (t1.tv_nsec - t0.tv_nsec) / 1e6;
+}

@@ -151,31 +151,16 @@ void UploadVsCurl(const char* self) {
 
 // A server that accepts and then says nothing.
 void IdleWait() {
-  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  ::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  ::listen(listener, 1);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
-
+  int port = 0;
+  const int listener = SilentListener(port);
   TSockConnection c;
   c.Host = "127.0.0.1";
-  c.Port = ntohs(sa.sin_port);
+  c.Port = port;
   c.Pump = [] {};
   c.Connect();
   int accepted = ::accept(listener, nullptr, nullptr);
   c.TimeOut = 5000;
-  timespec t0{}, t1{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
-  try {
-    c.ReadLn();
-  } catch (const std::exception&) {
-  }
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
-  double ms = (t1.tv_sec - t0.tv_sec) * 1e3 + (t1.tv_nsec - t0.tv_nsec) / 1e6;
-  std::printf("idle_wait_cpu_ms %.2f ms\n", ms);
+  std::printf("idle_wait_cpu_ms %.2f ms\n", CpuMs([&] { c.ReadLn(); }));
   std::fflush(stdout);
   ::close(accepted);
   ::close(listener);

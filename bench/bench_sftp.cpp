@@ -106,28 +106,14 @@ void UploadVsCurl(const char* self) {
 
 // A server that accepts and then says nothing: the SSH handshake waits.
 void IdleWait() {
-  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  ::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  ::listen(listener, 1);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  int port = 0;
+  const int listener = SilentListener(port);
   TSftpClient client;
   client.Host = "127.0.0.1";
-  client.Port = ntohs(sa.sin_port);
+  client.Port = port;
   client.TimeOut = 5000;
   client.Pump = [] {};
-  timespec t0{}, t1{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
-  try {
-    client.Connect();
-  } catch (const std::exception&) {
-  }
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
-  double ms = (t1.tv_sec - t0.tv_sec) * 1e3 + (t1.tv_nsec - t0.tv_nsec) / 1e6;
-  std::printf("sftp_idle_wait_cpu_ms %.2f ms\n", ms);
+  std::printf("sftp_idle_wait_cpu_ms %.2f ms\n", CpuMs([&] { client.Connect(); }));
   std::fflush(stdout);
   ::close(listener);
 }
