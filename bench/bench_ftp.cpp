@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "Support.h"
+#include "common/FtpServer.h"
 #include "core/Log.h"
 #include "ftp/FtpClient.h"
 #include "ftp/Upload.h"
@@ -35,20 +36,6 @@ using namespace pellora;
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* kServerScript = R"(import logging, sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
-home, user, password = sys.argv[1:4]
-logging.basicConfig(level=logging.ERROR)
-authorizer = DummyAuthorizer()
-authorizer.add_user(user, password, home, perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
-print(server.address[1], flush=True)
-server.serve_forever()
-)";
 
 struct TempDir {
   fs::path path;
@@ -64,34 +51,6 @@ struct TempDir {
 };
 
 void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-struct PyServer {
-  pid_t pid = -1;
-  int port = 0;
-  PyServer(const fs::path& script, const fs::path& home) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    pid = ::fork();
-    if (pid == 0) {
-      ::dup2(out[1], 1);
-      ::execl("/usr/bin/python3", "python3", script.c_str(), home.c_str(), "bench", "pw", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string line;
-    char c = 0;
-    pollfd p{out[0], POLLIN, 0};
-    while (::poll(&p, 1, 20000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(out[0]);
-    port = std::atoi(line.c_str());
-  }
-  ~PyServer() {
-    if (pid > 0) {
-      ::kill(pid, SIGTERM);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
-};
 
 // One upload session with the program's own upload sequence.
 int RunUploadSession(int port, const fs::path& folder) {
@@ -115,20 +74,19 @@ void UploadVsCurl(const char* self) {
   TempDir dir;
   fs::create_directories(dir.path / "home" / "public_html");
   fs::create_directories(dir.path / "local");
-  WriteFile(dir.path / "server.py", kServerScript);
   std::string htpasswd;
   for (int i = 0; i < 50; ++i) htpasswd += "user" + std::to_string(i) + ":ab01FAX.bQRSU\r\n";
   WriteFile(dir.path / "local" / ".htpasswd", htpasswd);
   WriteFile(dir.path / "local" / ".htaccess",
             "AuthUserFile /.htpasswd\r\nAuthGroupFile /dev/null\r\nAuthName \"Members Only Area\"\r\n"
             "AuthType Basic\r\n\r\n<Limit GET POST PUT>\r\nrequire valid-user\r\n</Limit>\r\n");
-  PyServer server(dir.path / "server.py", dir.path / "home");
-  if (server.port <= 0) {
+  testing::PyFtpServer server(dir.path / "home", "bench", "pw");
+  if (!server.Running()) {
     std::fprintf(stderr, "bench_ftp: pyftpdlib did not start\n");
     return;
   }
-  const std::string url = "ftp://127.0.0.1:" + std::to_string(server.port) + "/";
-  const std::vector<std::string> ours = {self, "--upload-session", std::to_string(server.port),
+  const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+  const std::vector<std::string> ours = {self, "--upload-session", std::to_string(server.Port()),
                                          (dir.path / "local").string()};
   const std::vector<std::string> curl = {"curl",
                                          "-s",

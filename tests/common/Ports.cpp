@@ -38,4 +38,10 @@ int FreePort() {
   return port;
 }
 
+bool Answers(int port) {
+  const int fd = ConnectLocal(port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
+}
+
 }  // namespace pellora::testing

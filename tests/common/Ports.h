@@ -6,5 +6,7 @@ namespace pellora::testing {
 int FreePort();
 // A connected socket to 127.0.0.1:port with 5 s limits, or -1.
 int ConnectLocal(int port);
+// Whether something listening on 127.0.0.1:port takes a connection.
+bool Answers(int port);
 
 }  // namespace pellora::testing

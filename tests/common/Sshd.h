@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/Daemons.h"
 #include "common/Files.h"
 
 namespace pellora::testing {
@@ -48,19 +49,10 @@ class Sshd {
 // password login of one user and serves `root` as its whole file system.
 // Behaviour: "" serves well; "silent" stops answering once the login is
 // done; "failwrite" refuses every write after the first 40000 bytes of a file.
-class ScriptedSftpServer {
+class ScriptedSftpServer : public PythonServer {
  public:
   ScriptedSftpServer(const std::filesystem::path& root, const std::string& user, const std::string& password,
                      const std::string& behaviour = "");
-  ~ScriptedSftpServer();
-  ScriptedSftpServer(const ScriptedSftpServer&) = delete;
-  ScriptedSftpServer& operator=(const ScriptedSftpServer&) = delete;
-  int Port() const { return port_; }
-  bool Running() const { return port_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
 };
 
 }  // namespace pellora::testing

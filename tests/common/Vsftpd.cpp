@@ -1,5 +1,8 @@
 #include "common/Vsftpd.h"
 
+#include "common/Daemons.h"
+#include "common/Ports.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -21,33 +24,6 @@ namespace {
 
 constexpr const char* kVsftpd = "/usr/sbin/vsftpd";
 
-// Runs a command of the shell with its output in `log`; true when it succeeded.
-bool Run(const std::string& command, const fs::path& log) {
-  return std::system(("(" + command + ") >>" + log.string() + " 2>&1").c_str()) == 0;
-}
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(port));
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return sa;
-}
-
-// A port nobody listens on (0), or whether someone answers on it.
-int Probe(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa = Loopback(port);
-  socklen_t len = sizeof sa;
-  int result = 0;
-  if (port == 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-    result = ntohs(sa.sin_port);
-  if (port != 0) result = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), len) == 0;
-  ::close(fd);
-  return result;
-}
-
 std::string RandomText(std::size_t size) {
   static const char letters[] = "abcdefghijkmnpqrstuvwxyz23456789";
   std::random_device device;
@@ -61,10 +37,11 @@ std::string RandomText(std::size_t size) {
 bool MakeCertificates(const fs::path& dir, const fs::path& log) {
   WriteFile(dir / "ext.cnf", "subjectAltName=IP:127.0.0.1\n");
   const std::string key = "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 ";
-  return Run("cd " + dir.string() + " && " + key + "-x509 -keyout ca.key -out ca.pem -subj '/CN=Pellora Test CA' && " +
-                 key + "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && openssl x509 -req -in server.csr " +
-                 "-CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile ext.cnf -out server.pem",
-             log);
+  return RunLogged("cd " + dir.string() + " && " + key +
+                       "-x509 -keyout ca.key -out ca.pem -subj '/CN=Pellora Test CA' && " + key +
+                       "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && openssl x509 -req -in server.csr " +
+                       "-CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile ext.cnf -out server.pem",
+                   log);
 }
 
 }  // namespace
@@ -83,16 +60,16 @@ bool Vsftpd::Start(const fs::path& home, bool implicit) {
   // without the login shell the account has no need of.
   user_ = "pellora-ftp-" + std::to_string(::getpid()) + "-" + RandomText(4);
   password_ = RandomText(16);
-  if (!Run("useradd --system --no-create-home --home-dir " + home.string() + " --shell /usr/sbin/nologin " + user_,
-           log))
+  if (!RunLogged(
+          "useradd --system --no-create-home --home-dir " + home.string() + " --shell /usr/sbin/nologin " + user_, log))
     return trouble_ = "useradd failed: " + dir_.Read("setup.log"), false;
   userMade_ = true;
-  if (!Run("echo '" + user_ + ":" + password_ + "' | chpasswd", log) ||
-      !Run("chown -R " + user_ + " " + home.string(), log))
+  if (!RunLogged("echo '" + user_ + ":" + password_ + "' | chpasswd", log) ||
+      !RunLogged("chown -R " + user_ + " " + home.string(), log))
     return trouble_ = "the account could not be set up: " + dir_.Read("setup.log"), false;
 
   fs::create_directory(dir_.Path() / "empty");
-  port_ = Probe(0);
+  port_ = FreePort();
   const std::string d = dir_.Path().string();
   dir_.Write("vsftpd.conf",
              "listen=YES\nbackground=NO\nlisten_address=127.0.0.1\nlisten_port=" + std::to_string(port_) +
@@ -105,39 +82,18 @@ bool Vsftpd::Start(const fs::path& home, bool implicit) {
                  "/server.key\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
                  "require_ssl_reuse=YES\nssl_ciphers=HIGH\n" +
                  (implicit ? "implicit_ssl=YES\n" : ""));
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    ::setpgid(0, 0);  // the sessions it forks are stopped with it
-    int out = ::open((d + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out >= 0) {
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-    }
-    ::execl(kVsftpd, "vsftpd", (d + "/vsftpd.conf").c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::setpgid(pid_, pid_);
-  for (int i = 0; i < 100; ++i) {
-    if (Probe(port_)) return true;
-    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  pid_ = StartDaemon({kVsftpd, d + "/vsftpd.conf"}, d + "/stderr", port_);
+  if (pid_ > 0) return true;
   port_ = 0;
   trouble_ = "vsftpd did not start: " + dir_.Read("stderr");
   return false;
 }
 
 Vsftpd::~Vsftpd() {
-  if (pid_ > 0) {
-    ::kill(-pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  StopDaemon(pid_);
   // The sessions that ran as the account may take a moment to go.
   for (int i = 0; userMade_ && i < 50; ++i) {
-    userMade_ = !Run("userdel " + user_, dir_.Path() / "setup.log");
+    userMade_ = !RunLogged("userdel " + user_, dir_.Path() / "setup.log");
     if (userMade_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }
