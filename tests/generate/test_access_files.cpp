@@ -13,6 +13,7 @@
 
 #include "common/Files.h"
 #include "common/Logs.h"
+#include "common/Users.h"
 #include "generate/AccessFiles.h"
 #include "generate/Hashes.h"
 
@@ -23,14 +24,7 @@ using ::testing::ElementsAre;
 using testing::ReadFile;
 using testing::RecordingLog;
 using testing::TempDir;
-
-TUserList User(std::string name, std::string password, bool disabled = false) {
-  TUserList u;
-  u.UserName = std::move(name);
-  u.Password = std::move(password);
-  u.Disabled = disabled;
-  return u;
-}
+using testing::User;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
